@@ -1,0 +1,28 @@
+# Compiler and linker settings shared by every target of the program.
+
+# Product code: warnings are errors, no exceptions or run-time type data (the
+# program uses neither), ANSI Win32 calls, headers limited to Windows 2000.
+set(QBX_PRODUCT_DEFINITIONS WINVER=0x0500 _WIN32_WINNT=0x0500 _WIN32_IE=0x0500 WIN32_LEAN_AND_MEAN NOMINMAX)
+set(QBX_PRODUCT_OPTIONS -Wall -Wextra -Werror -fno-exceptions -fno-rtti -fstack-protector-strong
+    -ffunction-sections -fdata-sections)
+
+function(qbx_product_settings target)
+    target_compile_definitions(${target} PRIVATE ${QBX_PRODUCT_DEFINITIONS})
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QBX_PRODUCT_OPTIONS}>)
+endfunction()
+
+function(qbx_add_library name)
+    add_library(${name} STATIC ${ARGN})
+    qbx_product_settings(${name})
+endfunction()
+
+# Every executable is linked statically: no runtime DLLs beside it.
+function(qbx_static_link target)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -fstack-protector-strong
+        -Wl,--gc-sections $<$<CONFIG:MinSizeRel,Release>:-s>)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+        target_link_options(${target} PRIVATE -Wl,--tsaware -Wl,--nxcompat -Wl,--dynamicbase)
+    else()
+        target_link_options(${target} PRIVATE -Wl,--tsaware -Wl,--nxcompat -Wl,--dynamicbase -Wl,--high-entropy-va)
+    endif()
+endfunction()

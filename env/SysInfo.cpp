@@ -1,0 +1,142 @@
+// CSysInfo: version snapshot, registry access, account check and the wait
+// that keeps the window alive.
+#include "SysInfo.h"
+
+#include <lm.h>
+
+CSysInfo::CSysInfo() : m_hRootKey(NULL), m_nOsKind(OSK_OTHER)
+{
+    m_szWindowsDir[0] = '\0';
+    ZeroMemory(&m_osvi, sizeof(m_osvi));
+    m_osvi.dwOSVersionInfoSize = sizeof(m_osvi);
+    ::GetVersionExA(&m_osvi);
+    DetectOsKind();
+    if (::GetWindowsDirectoryA(m_szWindowsDir, sizeof(m_szWindowsDir)) >= sizeof(m_szWindowsDir))
+        m_szWindowsDir[0] = '\0'; // too long for the buffer: nothing was stored
+}
+
+CSysInfo::CSysInfo(const OSVERSIONINFOA& osvi, const char* pszWindowsDir)
+    : m_hRootKey(NULL), m_nOsKind(OSK_OTHER), m_osvi(osvi)
+{
+    lstrcpynA(m_szWindowsDir, pszWindowsDir, sizeof(m_szWindowsDir));
+    DetectOsKind();
+}
+
+CSysInfo::~CSysInfo()
+{
+}
+
+void CSysInfo::DetectOsKind()
+{
+    const DWORD dwMajor = m_osvi.dwMajorVersion;
+    const DWORD dwMinor = m_osvi.dwMinorVersion;
+    m_nOsKind = OSK_OTHER;
+    switch (m_osvi.dwPlatformId)
+    {
+    case VER_PLATFORM_WIN32s:
+        m_nOsKind = OSK_WIN32S;
+        break;
+    case VER_PLATFORM_WIN32_WINDOWS:
+        if (dwMajor == 4)
+            m_nOsKind = dwMinor == 0 ? OSK_WIN95 : OSK_WIN98;
+        else if (dwMajor > 4)
+            m_nOsKind = OSK_WIN9X_NEWER;
+        break;
+    case VER_PLATFORM_WIN32_NT:
+        if (dwMajor < 3)
+            m_nOsKind = OSK_NT3;
+        else if (dwMajor == 3)
+            m_nOsKind = dwMinor == 5 ? OSK_NT35 : dwMinor == 51 ? OSK_NT351 : OSK_NT3;
+        else if (dwMajor == 4)
+            m_nOsKind = OSK_NT4;
+        else
+            m_nOsKind = dwMinor == 0 ? OSK_WIN2000 : OSK_WINXP;
+        break;
+    }
+}
+
+namespace
+{
+// Closes a key opened inside one registry operation on every way out.
+class CKeyHolder
+{
+public:
+    CKeyHolder() : m_hKey(NULL) {}
+    ~CKeyHolder()
+    {
+        if (m_hKey != NULL)
+            ::RegCloseKey(m_hKey);
+    }
+    HKEY m_hKey;
+
+private:
+    CKeyHolder(const CKeyHolder&);
+    CKeyHolder& operator=(const CKeyHolder&);
+};
+} // namespace
+
+int CSysInfo::ReadValue(const char* pszSubKey, const char* pszValueName, DWORD* pdwType, BYTE* pData, DWORD* pdwSize)
+{
+    CKeyHolder key;
+    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_READ, &key.m_hKey) != ERROR_SUCCESS)
+        return 0;
+    return ::RegQueryValueExA(key.m_hKey, pszValueName, NULL, pdwType, pData, pdwSize) == ERROR_SUCCESS ? 1 : 0;
+}
+
+int CSysInfo::WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize)
+{
+    CKeyHolder key;
+    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_ALL_ACCESS, &key.m_hKey) != ERROR_SUCCESS)
+        return 0;
+    return ::RegSetValueExA(key.m_hKey, pszValueName, 0, dwType, pData, dwSize) == ERROR_SUCCESS ? 1 : 0;
+}
+
+int CSysInfo::EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DWORD* pdwNameLen, char* pszClass,
+                         DWORD* pdwClassLen, FILETIME* pftLastWrite)
+{
+    CKeyHolder key;
+    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_READ, &key.m_hKey) != ERROR_SUCCESS)
+        return 0;
+    return ::RegEnumKeyExA(key.m_hKey, dwIndex, pszName, pdwNameLen, NULL, pszClass, pdwClassLen, pftLastWrite) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+bool CSysInfo::IsAdministrator() const
+{
+    if (!IsPlatform(VER_PLATFORM_WIN32_NT))
+        return true;
+
+    char szName[UNLEN + 2]; // 256 characters and the NUL
+    DWORD dwSize = sizeof(szName);
+    if (!::GetUserNameA(szName, &dwSize))
+        return false;
+
+    WCHAR wszName[UNLEN + 2];
+    ZeroMemory(wszName, sizeof(wszName));
+    // At most 256 characters come in, so the last unit stays the terminator.
+    if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, szName, lstrlenA(szName), wszName, UNLEN + 2) < 1)
+        return false;
+
+    LPBYTE pBuffer = NULL;
+    if (::NetUserGetInfo(NULL, wszName, 11, &pBuffer) != NERR_Success || pBuffer == NULL)
+        return false;
+    const bool bAdmin = reinterpret_cast<const USER_INFO_11*>(pBuffer)->usri11_priv == USER_PRIV_ADMIN;
+    ::NetApiBufferFree(pBuffer);
+    return bAdmin;
+}
+
+void CSysInfo::WaitWithMessages(int nMilliseconds)
+{
+    for (int nSteps = nMilliseconds / 10; nSteps > 0; --nSteps)
+    {
+        MSG msg;
+        if (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+        {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::Sleep(10);
+    }
+}

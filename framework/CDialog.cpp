@@ -1,0 +1,169 @@
+// CDialog: the dialog procedure shared by every dialog of the program.
+#include "CDialog.h"
+
+#include "CWinApp.h"
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pbDefault(NULL)
+{
+}
+
+CDialog::~CDialog()
+{
+}
+
+INT_PTR CDialog::DoModal()
+{
+    // Without a parent the application's main window owns the dialog, or
+    // whatever popup it shows on top, so that a dialog opened from another
+    // one stays above it.
+    HWND hWndOwner = NULL;
+    if (m_pParentWnd != NULL)
+        hWndOwner = m_pParentWnd->m_hWnd;
+    else if (CWnd* pMainWnd = AfxGetMainWnd())
+    {
+        if (pMainWnd != this && pMainWnd->m_hWnd != NULL && ::IsWindow(pMainWnd->m_hWnd))
+            hWndOwner = ::GetLastActivePopup(pMainWnd->m_hWnd);
+    }
+    return ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner, DialogProc,
+                             reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+void CDialog::DoDataExchange(CDataExchange* /*pDX*/)
+{
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (!UpdateData(TRUE))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+void CDialog::Default()
+{
+    if (m_pbDefault != NULL)
+        *m_pbDefault = TRUE;
+}
+
+void CDialog::OnSysCommand(UINT /*nID*/, LPARAM /*lParam*/)
+{
+    Default();
+}
+
+HCURSOR CDialog::OnQueryDragIcon()
+{
+    Default();
+    return NULL;
+}
+
+HBRUSH CDialog::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
+{
+    // What the dialog manager would answer: it passes these messages to
+    // DefWindowProc, which sets the system colours and returns their brush.
+    return reinterpret_cast<HBRUSH>(::DefWindowProcA(m_hWnd, WM_CTLCOLORMSGBOX + nCtlColor,
+                                                     reinterpret_cast<WPARAM>(pDC->m_hDC),
+                                                     reinterpret_cast<LPARAM>(pWnd->m_hWnd)));
+}
+
+BOOL CDialog::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+{
+    switch (uMsg)
+    {
+    case WM_INITDIALOG:
+        lResult = OnInitDialog();
+        return TRUE;
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED)
+            break;
+        if (LOWORD(wParam) == IDOK)
+        {
+            OnOK();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL)
+        {
+            OnCancel();
+            return TRUE;
+        }
+        // Commands no dialog takes go to the application's map.
+        if (CWinApp* pApp = AfxGetApp())
+            return pApp->OnCmdMsg(LOWORD(wParam));
+        break;
+    }
+    (void)lParam;
+    return FALSE;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    CDialog* pThis;
+    if (uMsg == WM_INITDIALOG)
+    {
+        pThis = reinterpret_cast<CDialog*>(lParam);
+        ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+        pThis->m_hWnd = hWnd;
+    }
+    else
+    {
+        pThis = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+        if (pThis == NULL)
+            return FALSE; // before WM_INITDIALOG: the dialog manager answers
+    }
+
+    // Handlers may pump messages (a nested dialog, a wait), so the default
+    // flag of an outer message is kept aside while this one is handled.
+    BOOL bDefault = FALSE;
+    BOOL* pbOuter = pThis->m_pbDefault;
+    pThis->m_pbDefault = &bDefault;
+    LRESULT lResult = 0;
+    BOOL bHandled = pThis->ProcessWindowMessage(uMsg, wParam, lParam, lResult);
+    pThis->m_pbDefault = pbOuter;
+
+    if (uMsg == WM_NCDESTROY)
+    {
+        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        pThis->m_hWnd = NULL;
+    }
+    if (!bHandled || bDefault)
+        return FALSE;
+
+    switch (uMsg)
+    {
+    // These answers are the dialog procedure's own return value...
+    case WM_INITDIALOG:
+    case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+        return static_cast<INT_PTR>(lResult);
+    }
+    // ...every other one goes through DWLP_MSGRESULT.
+    ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, lResult);
+    return TRUE;
+}

@@ -1,0 +1,57 @@
+// CDialog: a modal dialog run from a template. The object travels to the
+// dialog procedure in DialogBoxParam's lParam, is stored at WM_INITDIALOG and
+// gets every later message through its message map, then through the virtual
+// OnInitDialog, OnOK and OnCancel.
+#pragma once
+
+#include <windows.h>
+
+#include "CDC.h"
+#include "CDataExchange.h"
+#include "CWnd.h"
+#include "MessageMap.h"
+
+class CDialog : public CWnd
+{
+public:
+    explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
+    virtual ~CDialog();
+
+    // Runs the dialog; returns the code given to EndDialog, or -1 when the
+    // window could not be made.
+    virtual INT_PTR DoModal();
+    void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+    // Runs DoDataExchange; TRUE when the exchange succeeded.
+    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+
+protected:
+    virtual BOOL ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+    virtual void DoDataExchange(CDataExchange* pDX);
+    // Runs the data exchange into the controls; TRUE: the focus goes to the
+    // first tab-stop control.
+    virtual BOOL OnInitDialog();
+    // UpdateData(TRUE), then ends the dialog with IDOK.
+    virtual void OnOK();
+    // Ends the dialog with IDCANCEL.
+    virtual void OnCancel();
+
+    // Default handling for the messages a derived map may take. Each hands
+    // the message to the dialog manager once the handler returns, except
+    // OnCtlColor, which asks for the default colours and brush at once.
+    void Default();
+    void OnDestroy() { Default(); }
+    void OnPaint() { Default(); }
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    HCURSOR OnQueryDragIcon();
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+    UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
+    BOOL* m_pbDefault; // set by Default() for the message being handled
+
+    CDialog(const CDialog&);
+    CDialog& operator=(const CDialog&);
+};

@@ -1,0 +1,116 @@
+// CWinApp: the application object and the program's start-up sequence.
+#include "CWinApp.h"
+
+#include <commctrl.h>
+
+static CWinApp* s_pApp = NULL;
+
+CWinApp::CWinApp(LPCSTR lpszAppName)
+    : m_pszAppName(lpszAppName), m_pszExeName(NULL), m_hInstance(NULL), m_pMainWnd(NULL)
+{
+    m_szExeName[0] = '\0';
+    s_pApp = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (s_pApp == this)
+        s_pApp = NULL;
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+BOOL CWinApp::ProcessWindowMessage(UINT /*uMsg*/, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESULT& /*lResult*/)
+{
+    return FALSE;
+}
+
+BOOL CWinApp::OnCmdMsg(UINT nID)
+{
+    LRESULT lResult = 0;
+    return ProcessWindowMessage(WM_COMMAND, MAKEWPARAM(nID, 0), 0, lResult);
+}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const
+{
+    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+}
+
+void CWinApp::ExeNameFromPath(const char* pszPath, char* pszName, int cchName)
+{
+    if (cchName <= 0)
+        return;
+    int nEnd = lstrlenA(pszPath);
+    for (int i = nEnd - 1; i >= 0; --i)
+    {
+        if (pszPath[i] == '.')
+        {
+            nEnd = i;
+            break;
+        }
+    }
+    int nStart = 0;
+    for (int i = 0; i < nEnd; ++i)
+    {
+        if (pszPath[i] == '\\' || pszPath[i] == '/' || pszPath[i] == ':')
+            nStart = i + 1;
+    }
+    int nLen = nEnd - nStart;
+    if (nLen > cchName - 1)
+        nLen = cchName - 1;
+    for (int i = 0; i < nLen; ++i)
+        pszName[i] = pszPath[nStart + i];
+    pszName[nLen] = '\0';
+}
+
+void CWinApp::SetCurrentHandles(HINSTANCE hInstance)
+{
+    m_hInstance = hInstance;
+    char szPath[MAX_PATH + 1];
+    DWORD nLen = ::GetModuleFileNameA(hInstance, szPath, MAX_PATH);
+    if (nLen == 0 || nLen >= MAX_PATH)
+        nLen = 0; // failed or cut: an empty name rather than a wrong one
+    szPath[nLen] = '\0';
+    ExeNameFromPath(szPath, m_szExeName, MAX_PATH);
+    if (m_pszExeName == NULL)
+        m_pszExeName = m_szExeName;
+    if (m_pszAppName == NULL)
+        m_pszAppName = m_pszExeName;
+}
+
+CWinApp* AfxGetApp()
+{
+    return s_pApp;
+}
+
+CWnd* AfxGetMainWnd()
+{
+    return s_pApp != NULL ? s_pApp->m_pMainWnd : NULL;
+}
+
+HINSTANCE AfxGetResourceHandle()
+{
+    return ::GetModuleHandleA(NULL);
+}
+
+void AfxInitCommonControls()
+{
+    INITCOMMONCONTROLSEX icc;
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = ICC_PROGRESS_CLASS;
+    ::InitCommonControlsEx(&icc);
+}
+
+int AfxWinMain(HINSTANCE hInstance)
+{
+    CWinApp* pApp = AfxGetApp();
+    if (pApp == NULL)
+        return -1;
+    pApp->SetCurrentHandles(hInstance);
+    AfxInitCommonControls();
+    pApp->InitInstance();
+    return 0;
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Checks the shipped executable: it imports only system DLLs and functions
+# that Windows 2000 has (listed in scripts/win2000-imports.txt), and carries
+# the PE flags and subsystem version the supported Windows need.
+set -euo pipefail
+exe=$1
+allow=$(dirname "$0")/win2000-imports.txt
+dump=$(i686-w64-mingw32-objdump -p "$exe")
+status=0
+
+imports=$(awk '
+    /DLL Name:/ { dll = tolower($3); next }
+    dll != "" && /^\t[0-9a-f]+\t +[0-9]+  [A-Za-z_]/ { print dll "!" $3; next }
+    /^$/ { dll = "" }
+' <<<"$dump" | sort -u)
+[ -n "$imports" ] || { echo "no imports found in $exe" >&2; exit 1; }
+while read -r imp; do
+    grep -qxiF "$imp" "$allow" || { echo "import not known to exist on Windows 2000: $imp" >&2; status=1; }
+done <<<"$imports"
+
+for flag in DYNAMIC_BASE NX_COMPAT TERMINAL_SERVICE_AWARE; do
+    grep -q "$flag" <<<"$dump" || { echo "missing PE flag $flag" >&2; status=1; }
+done
+sub=$(awk '/MajorSubsystemVersion/ { print $2 }' <<<"$dump")
+[ "$sub" -le 5 ] || { echo "subsystem version $sub.x does not start on Windows 2000" >&2; status=1; }
+grep -q 'i386' <<<"$(i686-w64-mingw32-objdump -f "$exe")" || { echo "$exe is not 32-bit" >&2; status=1; }
+
+[ $status -eq 0 ] && echo "== $exe: $(wc -l <<<"$imports") imports, all on Windows 2000; $(stat -c %s "$exe") bytes"
+exit $status

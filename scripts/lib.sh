@@ -1,0 +1,81 @@
+# Shared by the project's scripts: the Debian packages the build needs, and a
+# private Wine prefix with its own wineserver and, without a display, Xvfb.
+# Every process started here is stopped again by its id in qbx_stop_wine.
+
+QBX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QBX_PACKAGES=(
+    cmake ninja-build
+    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
+    binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+    googletest wine64 xvfb xauth
+)
+WINE64=/usr/lib/wine/wine64
+WINESERVER64=/usr/lib/wine/wineserver64
+
+qbx_log() { printf '== %s\n' "$*" >&2; }
+
+# Installs what is missing, and only that.
+qbx_install_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    qbx_log "installing ${missing[*]}"
+    local sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+QBX_XVFB_PID=
+QBX_WINESERVER_PID=
+
+# qbx_start_wine PREFIX: exports the Wine settings, starts Xvfb when there is
+# no display, creates the prefix once and starts one persistent wineserver.
+qbx_start_wine() {
+    export WINEPREFIX=$1
+    export WINELOADER=$WINE64 WINESERVER=$WINESERVER64 WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    if [ -z "${DISPLAY:-}" ]; then
+        local n=99
+        while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        QBX_XVFB_PID=$!
+        export DISPLAY=":$n"
+        local i
+        for i in $(seq 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            kill -0 "$QBX_XVFB_PID" 2>/dev/null || { qbx_log "Xvfb did not start"; return 1; }
+            sleep 0.1
+        done
+        qbx_log "Xvfb on $DISPLAY (pid $QBX_XVFB_PID)"
+    fi
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        qbx_log "creating the Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        "$WINE64" wineboot -i >/dev/null 2>&1
+        # Crashes print a backtrace instead of waiting for a click.
+        "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        "$WINESERVER64" -w
+    fi
+    "$WINESERVER64" -f -p >/dev/null 2>&1 &
+    QBX_WINESERVER_PID=$!
+    # The first process makes sure the server answers before tests start.
+    "$WINE64" cmd /c exit >/dev/null 2>&1 || true
+    qbx_log "wineserver for $WINEPREFIX (pid $QBX_WINESERVER_PID)"
+}
+
+qbx_stop_wine() {
+    if [ -n "$QBX_WINESERVER_PID" ]; then
+        "$WINESERVER64" -k >/dev/null 2>&1 || true
+        kill "$QBX_WINESERVER_PID" 2>/dev/null || true
+        wait "$QBX_WINESERVER_PID" 2>/dev/null || true
+        QBX_WINESERVER_PID=
+    fi
+    if [ -n "$QBX_XVFB_PID" ]; then
+        kill "$QBX_XVFB_PID" 2>/dev/null || true
+        wait "$QBX_XVFB_PID" 2>/dev/null || true
+        QBX_XVFB_PID=
+    fi
+}

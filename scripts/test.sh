@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, builds the shipped 32-bit
+# program and checks its imports, builds the 64-bit tests and runs them all
+# under Wine. Exits non-zero on any failure.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$QBX_ROOT"
+
+qbx_install_packages "${QBX_PACKAGES[@]}"
+
+qbx_log "release build (i686)"
+cmake --workflow --preset release
+scripts/check-release.sh build/release/app/QbxMender.exe
+
+trap qbx_stop_wine EXIT
+qbx_start_wine "$QBX_ROOT/build/test/wineprefix"
+qbx_log "test build (x86_64) and tests"
+cmake --workflow --preset test

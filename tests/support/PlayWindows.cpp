@@ -1,0 +1,29 @@
+// PlayWindows, and the environment object that the tests' code uses.
+#include "PlayWindows.h"
+
+CSysEnv theSysEnv;
+
+static OSVERSIONINFOA MakeVersion(const WindowsVersion& v)
+{
+    OSVERSIONINFOA osvi;
+    ZeroMemory(&osvi, sizeof(osvi));
+    osvi.dwOSVersionInfoSize = sizeof(osvi);
+    osvi.dwPlatformId = v.platformId;
+    osvi.dwMajorVersion = v.major;
+    osvi.dwMinorVersion = v.minor;
+    return osvi;
+}
+
+CFakeSysEnv::CFakeSysEnv(const WindowsVersion& v, const char* pszWindowsDir) : CSysEnv(MakeVersion(v), pszWindowsDir)
+{
+}
+
+PlayWindows::PlayWindows(const WindowsVersion& v, const char* pszWindowsDir) : m_saved(theSysEnv)
+{
+    static_cast<CSysEnv&>(theSysEnv) = CFakeSysEnv(v, pszWindowsDir);
+}
+
+PlayWindows::~PlayWindows()
+{
+    theSysEnv = m_saved;
+}

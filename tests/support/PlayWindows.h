@@ -1,0 +1,37 @@
+// PlayWindows: for its lifetime, theSysEnv answers as on another Windows (a
+// version record of our choosing and a Windows directory), then returns to
+// the snapshot of the running system.
+#pragma once
+
+#include "SysEnv.h"
+
+struct WindowsVersion
+{
+    DWORD platformId;
+    DWORD major;
+    DWORD minor;
+};
+
+const WindowsVersion kWin2000 = {VER_PLATFORM_WIN32_NT, 5, 0};
+const WindowsVersion kWinXP = {VER_PLATFORM_WIN32_NT, 5, 1};
+const WindowsVersion kNT4 = {VER_PLATFORM_WIN32_NT, 4, 0};
+const WindowsVersion kWin98 = {VER_PLATFORM_WIN32_WINDOWS, 4, 10};
+
+// A CSysEnv built from a given version record.
+class CFakeSysEnv : public CSysEnv
+{
+public:
+    CFakeSysEnv(const WindowsVersion& v, const char* pszWindowsDir = "C:\\windows");
+    int OsKind() const { return m_nOsKind; }
+    HKEY RootKey() const { return m_hRootKey; }
+};
+
+class PlayWindows
+{
+public:
+    explicit PlayWindows(const WindowsVersion& v, const char* pszWindowsDir = "C:\\windows");
+    ~PlayWindows();
+
+private:
+    CSysEnv m_saved;
+};

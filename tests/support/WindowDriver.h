@@ -1,0 +1,58 @@
+// Driving the program's modal dialogs from inside a test, as a user would:
+// a thread timer, which every modal loop dispatches, runs the test's steps
+// one by one whenever the dialog each step waits for is up.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// The visible dialog of this thread with the given caption, or NULL.
+HWND FindThreadDialog(const std::string& caption);
+std::string GetText(HWND hWnd);
+std::string GetItemText(HWND hDlg, int id);
+// A click as the mouse gives it: posted, so the handler runs in the dialog's
+// own loop and the caller does not wait for nested dialogs.
+void PostClick(HWND hDlg, int id);
+// A key press (WM_KEYDOWN/WM_KEYUP) posted to the dialog's focused control,
+// or to the dialog itself when no control has the focus.
+void PostKey(HWND hDlg, UINT vk);
+// Pumps this thread's messages for the given time.
+void PumpFor(DWORD ms);
+// Pumps until pred() is true or the time is up; returns pred().
+bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000);
+
+class ModalScript
+{
+public:
+    typedef std::function<void(HWND)> Step;
+
+    ModalScript();
+    ~ModalScript();
+
+    // Runs step once the dialog with that caption is up (and the step before
+    // has run).
+    ModalScript& When(const std::string& caption, const Step& step);
+    // Runs step on the next timer tick after the step before.
+    ModalScript& Then(const Step& step);
+
+    bool Done() const { return m_next == m_steps.size(); }
+    size_t StepsRun() const { return m_next; }
+
+private:
+    struct Entry
+    {
+        std::string caption;
+        Step step;
+    };
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    void Tick();
+
+    std::vector<Entry> m_steps;
+    size_t m_next;
+    UINT_PTR m_timer;
+    DWORD m_start;
+    ModalScript* m_pOuter;
+};
