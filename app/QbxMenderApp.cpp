@@ -1,12 +1,56 @@
-// Placeholder start-up until the wizard lands.
-#include "CWinApp.h"
+// CQbxMenderApp and the program's two global objects.
+#include "QbxMenderApp.h"
+
+#include "QbxMenderDlg.h"
 #include "SysEnv.h"
 
-class CQbxMenderApp : public CWinApp
-{
-public:
-    virtual BOOL InitInstance() { return FALSE; }
-};
-
+// The application object first, then the environment service, which takes
+// its snapshot of the running Windows before any window exists. Both are
+// defined here so that this order is the order of construction.
 CQbxMenderApp theApp;
 CSysEnv theSysEnv;
+
+CQbxMenderApp::CQbxMenderApp()
+{
+}
+
+CQbxMenderApp::~CQbxMenderApp()
+{
+}
+
+BEGIN_MESSAGE_MAP(CQbxMenderApp, CWinApp)
+ON_COMMAND(ID_HELP, CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
+BOOL CQbxMenderApp::InitInstance()
+{
+    AfxEnableControlContainer();
+
+    // Owned by this process until it ends; the handle is never closed.
+    ::CreateMutexA(NULL, TRUE, m_pszExeName);
+    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+    {
+        // Another copy runs: bring its wizard, and whatever dialog it shows
+        // over it, to the front.
+        for (HWND hWnd = ::GetWindow(::GetDesktopWindow(), GW_CHILD); hWnd != NULL;
+             hWnd = ::GetWindow(hWnd, GW_HWNDNEXT))
+        {
+            if (::GetPropA(hWnd, m_pszExeName) != NULL)
+            {
+                if (::IsIconic(hWnd))
+                    ::ShowWindow(hWnd, SW_RESTORE);
+                ::SetForegroundWindow(hWnd);
+                ::SetForegroundWindow(::GetLastActivePopup(hWnd));
+                break;
+            }
+        }
+        return FALSE;
+    }
+
+    Enable3dControlsStatic();
+    CQbxMenderDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = NULL;
+    return FALSE;
+}

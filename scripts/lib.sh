@@ -8,6 +8,7 @@ QBX_PACKAGES=(
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     googletest wine64 xvfb xauth
+    fonts-wine fonts-liberation
 )
 WINE64=/usr/lib/wine/wine64
 WINESERVER64=/usr/lib/wine/wineserver64
@@ -29,28 +30,31 @@ qbx_install_packages() {
 }
 
 QBX_XVFB_PID=
-QBX_WINESERVER_PID=
+QBX_WINESERVER_PIDS=()
 
-# qbx_start_wine PREFIX: exports the Wine settings, starts Xvfb when there is
-# no display, creates the prefix once and starts one persistent wineserver.
-qbx_start_wine() {
-    export WINEPREFIX=$1
+# qbx_start_display: exports the Wine settings and, when there is no display,
+# starts an Xvfb of our own.
+qbx_start_display() {
     export WINELOADER=$WINE64 WINESERVER=$WINESERVER64 WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-    if [ -z "${DISPLAY:-}" ]; then
-        local n=99
-        while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        QBX_XVFB_PID=$!
-        export DISPLAY=":$n"
-        local i
-        for i in $(seq 100); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
-            kill -0 "$QBX_XVFB_PID" 2>/dev/null || { qbx_log "Xvfb did not start"; return 1; }
-            sleep 0.1
-        done
-        qbx_log "Xvfb on $DISPLAY (pid $QBX_XVFB_PID)"
-    fi
+    [ -n "${DISPLAY:-}" ] && return 0
+    local n=99 i
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    QBX_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for i in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        kill -0 "$QBX_XVFB_PID" 2>/dev/null || { qbx_log "Xvfb did not start"; return 1; }
+        sleep 0.1
+    done
+    qbx_log "Xvfb on $DISPLAY (pid $QBX_XVFB_PID)"
+}
+
+# qbx_start_prefix PREFIX: creates the prefix once and starts one persistent
+# wineserver for it. WINEPREFIX is left pointing at it.
+qbx_start_prefix() {
+    export WINEPREFIX=$1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         qbx_log "creating the Wine prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
@@ -60,19 +64,29 @@ qbx_start_wine() {
         "$WINESERVER64" -w
     fi
     "$WINESERVER64" -f -p >/dev/null 2>&1 &
-    QBX_WINESERVER_PID=$!
+    QBX_WINESERVER_PIDS+=("$!:$WINEPREFIX")
     # The first process makes sure the server answers before tests start.
     "$WINE64" cmd /c exit >/dev/null 2>&1 || true
-    qbx_log "wineserver for $WINEPREFIX (pid $QBX_WINESERVER_PID)"
+    qbx_log "wineserver for $WINEPREFIX (pid $!)"
 }
 
+# qbx_start_wine PREFIX: display and one prefix, as most scripts need.
+qbx_start_wine() {
+    qbx_start_display
+    qbx_start_prefix "$1"
+}
+
+# Stops every wineserver and Xvfb started above, by their ids.
 qbx_stop_wine() {
-    if [ -n "$QBX_WINESERVER_PID" ]; then
-        "$WINESERVER64" -k >/dev/null 2>&1 || true
-        kill "$QBX_WINESERVER_PID" 2>/dev/null || true
-        wait "$QBX_WINESERVER_PID" 2>/dev/null || true
-        QBX_WINESERVER_PID=
-    fi
+    local entry pid prefix
+    for entry in "${QBX_WINESERVER_PIDS[@]}"; do
+        pid=${entry%%:*}
+        prefix=${entry#*:}
+        WINEPREFIX=$prefix "$WINESERVER64" -k >/dev/null 2>&1 || true
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    QBX_WINESERVER_PIDS=()
     if [ -n "$QBX_XVFB_PID" ]; then
         kill "$QBX_XVFB_PID" 2>/dev/null || true
         wait "$QBX_XVFB_PID" 2>/dev/null || true

@@ -13,6 +13,10 @@ cmake --workflow --preset release
 scripts/check-release.sh build/release/app/QbxMender.exe
 
 trap qbx_stop_wine EXIT
-qbx_start_wine "$QBX_ROOT/build/test/wineprefix"
+qbx_start_display
+# The end-to-end tests run the real program against the HKLM of a prefix of
+# their own; every other test redirects HKLM into a private hive.
+qbx_start_prefix "$QBX_ROOT/build/test/e2e-prefix"
+qbx_start_prefix "$QBX_ROOT/build/test/wineprefix"
 qbx_log "test build (x86_64) and tests"
 cmake --workflow --preset test

@@ -1,0 +1,249 @@
+// CQbxMenderDlg: the wizard's pages, its step machine, and the sequencing
+// of diagnosis and repair with the texts they produce.
+#include "QbxMenderDlg.h"
+
+#include "AboutDlg.h"
+#include "SysEnv.h"
+#include "resource.h"
+
+CQbxMenderDlg::CQbxMenderDlg(CWnd* pParent) : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL)
+{
+    CWinApp* pApp = AfxGetApp();
+    m_hIcon = pApp != NULL ? pApp->LoadIcon(IDR_MAINFRAME)
+                           : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CQbxMenderDlg::~CQbxMenderDlg()
+{
+}
+
+void CQbxMenderDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+}
+
+BEGIN_MESSAGE_MAP(CQbxMenderDlg, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+const char* CQbxMenderDlg::InstanceName() const
+{
+    CWinApp* pApp = AfxGetApp();
+    return pApp != NULL ? pApp->m_pszExeName : NULL;
+}
+
+BOOL CQbxMenderDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    CMenu sysMenu = GetSystemMenu(FALSE);
+    if (sysMenu.m_hMenu != NULL)
+    {
+        CString about;
+        about.LoadString(IDS_ABOUTBOX);
+        if (!about.IsEmpty())
+        {
+            sysMenu.AppendMenu(MF_SEPARATOR);
+            sysMenu.AppendMenu(MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    // Marks this window so that a second copy of the program can find it.
+    const char* pszName = InstanceName();
+    if (pszName != NULL && pszName[0] != '\0')
+        ::SetPropA(m_hWnd, pszName, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
+
+    ShowWelcome();
+    return TRUE;
+}
+
+void CQbxMenderDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX)
+    {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    }
+    else
+    {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+POINT CQbxMenderDlg::GetIconOrigin(int cxClient, int cyClient, int cxIcon, int cyIcon)
+{
+    POINT pt;
+    pt.x = (cxClient - cxIcon + 1) / 2;
+    pt.y = (cyClient - cyIcon + 1) / 2;
+    return pt;
+}
+
+void CQbxMenderDlg::OnPaint()
+{
+    if (!IsIconic())
+    {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    RECT rect;
+    GetClientRect(&rect);
+    POINT pt = GetIconOrigin(rect.right - rect.left, rect.bottom - rect.top, ::GetSystemMetrics(SM_CXICON),
+                             ::GetSystemMetrics(SM_CYICON));
+    dc.DrawIcon(pt.x, pt.y, m_hIcon);
+}
+
+HCURSOR CQbxMenderDlg::OnQueryDragIcon()
+{
+    return reinterpret_cast<HCURSOR>(m_hIcon);
+}
+
+void CQbxMenderDlg::OnDestroy()
+{
+    CDialog::OnDestroy();
+    const char* pszName = InstanceName();
+    if (pszName != NULL && pszName[0] != '\0')
+        ::RemovePropA(m_hWnd, pszName);
+}
+
+void CQbxMenderDlg::SetPageText(UINT nID)
+{
+    CString text;
+    text.LoadString(nID);
+    GetDlgItem(IDC_PAGETEXT).SetWindowText(text);
+}
+
+void CQbxMenderDlg::SetButtonText(UINT nID)
+{
+    CString text;
+    text.LoadString(nID);
+    GetDlgItem(IDOK).SetWindowText(text);
+}
+
+void CQbxMenderDlg::ShowWelcome()
+{
+    SetPageText(IDS_WELCOME);
+    SetButtonText(IDS_NEXT);
+    m_progress.SetPos(0);
+    m_nStep = STEP_WELCOME;
+}
+
+void CQbxMenderDlg::OnOK()
+{
+    switch (m_nStep)
+    {
+    case STEP_WELCOME:
+    {
+        SetPageText(IDS_DIAGNOSING);
+        // The diagnosis handles window messages while it waits: with the
+        // button disabled, this handler cannot run a second time meanwhile.
+        GetDlgItem(IDOK).EnableWindow(FALSE);
+        const int nResult = Diagnose();
+        GetDlgItem(IDC_PAGETEXT).SetWindowText(GetReportText(nResult));
+        GetDlgItem(IDOK).EnableWindow(TRUE);
+        if (nResult > 0)
+        {
+            m_nStep = STEP_REPORT;
+        }
+        else
+        {
+            SetButtonText(IDS_FINISH);
+            m_nStep = STEP_DONE;
+        }
+        break;
+    }
+    case STEP_REPORT:
+    {
+        SetPageText(IDS_DIAGNOSING);
+        CString repairText;
+        RepairProblems(repairText);
+        GetDlgItem(IDC_PAGETEXT).SetWindowText(repairText);
+        SetButtonText(IDS_FINISH);
+        m_nStep = STEP_DONE;
+        break;
+    }
+    case STEP_DONE:
+        ShowWelcome();
+        break;
+    }
+}
+
+int CQbxMenderDlg::Diagnose()
+{
+    m_progress.SetRange(0, 2);
+    if (!theSysEnv.IsProductInstalled())
+    {
+        m_progress.SetPos(2);
+        return DIAG_NOT_INSTALLED;
+    }
+    if (!theSysEnv.IsAdministrator())
+    {
+        m_progress.SetPos(2);
+        return DIAG_NOT_ADMIN;
+    }
+
+    int nProblems = 0;
+    if (m_portCheck.Check())
+        ++nProblems;
+    theSysEnv.WaitWithMessages(100);
+    m_progress.SetPos(1);
+    if (m_driverCheck.Check())
+        ++nProblems;
+    theSysEnv.WaitWithMessages(100);
+    m_progress.SetPos(2);
+    return nProblems;
+}
+
+CString CQbxMenderDlg::GetReportText(int nResult)
+{
+    CString text;
+    CString line;
+    if (m_portCheck.ProblemFound())
+    {
+        line.LoadString(IDS_PORT_PROBLEM);
+        text += line;
+    }
+    if (m_driverCheck.ProblemFound())
+    {
+        line.LoadString(IDS_DRIVER_PROBLEM);
+        text += line;
+    }
+    // A failed precondition replaces the problem lines: flags left from an
+    // earlier diagnosis must not show.
+    if (nResult > 0)
+    {
+        line.LoadString(IDS_CLEAR_PROBLEM);
+        text += line;
+    }
+    else if (nResult == DIAG_NOT_INSTALLED)
+        text.LoadString(IDS_NOT_INSTALLED);
+    else if (nResult == DIAG_NOT_ADMIN)
+        text.LoadString(IDS_NOT_ADMIN);
+    else
+        text.LoadString(IDS_NO_PROBLEM);
+    return text;
+}
+
+void CQbxMenderDlg::RepairProblems(CString& text)
+{
+    text.Empty();
+    CString line;
+    if (m_portCheck.ProblemFound())
+    {
+        line.LoadString(m_portCheck.Repair() == 0 ? IDS_PORT_REPAIRED : IDS_PORT_FAILED);
+        text += line;
+    }
+    if (m_driverCheck.ProblemFound())
+    {
+        line.LoadString(m_driverCheck.Repair() == 0 ? IDS_DRIVER_REPAIRED : IDS_DRIVER_FAILED);
+        text += line;
+    }
+}
