@@ -1,1 +1,413 @@
-// placeholder
+// Tests of CUsbPortCheck against a private HKLM: what the check reports for
+// each stored setting, which service keys a repair writes, and how both cope
+// with values of any type and size where they expect a string or a number.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "PlayWindows.h"
+#include "PrivateHive.h"
+#include "UsbPortCheck.h"
+
+namespace
+{
+const char kProductKey[] = "SOFTWARE\\Veltro\\Quellbox";
+const char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\VTsmfpi\\Parameters";
+const char kSelectKey[] = "SYSTEM\\Select";
+const char kPrinter[] = "QbxTest Printer";
+const char kDefaultPrinter[] = "Corvana R310/R520 Series";
+const char kUsbPort[] = "QBXUSB1:";
+const char kSetting[] = "VTvUsb0";
+const DWORD kOddType = 0x1234;
+
+std::string ControlSetKey(int nSet)
+{
+    char key[80];
+    _snprintf(key, sizeof(key), "SYSTEM\\ControlSet%03d\\Services\\VTsmfpi\\Parameters", nSet);
+    key[sizeof(key) - 1] = '\0';
+    return key;
+}
+
+// A registry value as a test stores it: exactly these bytes, or no value.
+struct Stored
+{
+    bool present;
+    DWORD type;
+    std::string bytes;
+};
+
+Stored Missing()
+{
+    return Stored{false, REG_NONE, std::string()};
+}
+Stored Raw(DWORD type, const std::string& bytes)
+{
+    return Stored{true, type, bytes};
+}
+// A string with its terminating NUL.
+Stored Text(const std::string& text, DWORD type = REG_SZ)
+{
+    return Raw(type, std::string(text.c_str(), text.size() + 1));
+}
+Stored Number(DWORD value)
+{
+    return Raw(REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof(value)));
+}
+
+std::string ValuePath(const std::string& key, const std::string& name)
+{
+    return key + "\\[" + name + "]";
+}
+
+// Stores exactly v.bytes. RegSetValueExA also stores a NUL that directly
+// follows a string's data, so the copy it is given ends in a byte that is not
+// one; the dump then confirms what the registry holds.
+void Store(PrivateHive& hive, const std::string& key, const std::string& name, const Stored& v)
+{
+    if (!v.present)
+        return;
+    const std::string buffer = v.bytes + '\x7f';
+    hive.SetValue(key, name, v.type, buffer.data(), static_cast<DWORD>(v.bytes.size()));
+    const HiveDump dump = hive.Dump();
+    HiveDump::const_iterator it = dump.find(ValuePath(key, name));
+    ASSERT_TRUE(it != dump.end()) << key << "\\" << name;
+    EXPECT_EQ(v.type, it->second.type) << key << "\\" << name;
+    EXPECT_EQ(v.bytes, it->second.data) << key << "\\" << name << " was stored with other bytes";
+}
+
+// A private HKLM with the product installed, its printer on a port, the
+// service key in the control set in use and in control sets 1 and 2, and a
+// control set 3 without the service. The SYSTEM keys are made before the
+// printer's so that every path in a dump is spelt as here.
+class DeviceHive : public PrivateHive
+{
+public:
+    // port: the printer's port, or NULL for no printer at all. printer: the
+    // name that PRINTERNAME gives, or NULL for no value and a printer under
+    // the device's usual name.
+    explicit DeviceHive(const char* port = kUsbPort, const char* printer = kPrinter, bool serviceKey = true)
+    {
+        CreateKey(serviceKey ? kServiceKey : "SYSTEM\\CurrentControlSet\\Services\\VTsmfpi");
+        SetString(ControlSetKey(1), "0", "stale 1");
+        SetString(ControlSetKey(2), "0", "stale 2");
+        CreateKey("SYSTEM\\ControlSet003\\Services");
+        SetString(kProductKey, "VersionStr", "1.0");
+        if (printer != NULL)
+            SetString(kProductKey, "PRINTERNAME", printer);
+        if (port != NULL)
+            AddPrinter(printer != NULL ? printer : kDefaultPrinter, port);
+    }
+};
+
+// The root theSysEnv opens keys under: null until a registry user chose one.
+HKEY RootOf(const CSysEnv& env)
+{
+    struct Peek : CSysEnv
+    {
+        static HKEY CSysInfo::*Root() { return &Peek::m_hRootKey; }
+    };
+    return env.*Peek::Root();
+}
+
+std::string Describe(DWORD type, size_t size, const char* variant)
+{
+    std::ostringstream s;
+    s << "type 0x" << std::hex << type << std::dec << ", " << size << " bytes, " << variant;
+    return s.str();
+}
+
+const DWORD kTypes[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_QWORD, kOddType};
+const size_t kSizes[] = {0, 1, 7, 8, 255, 256, 257, 4096};
+
+enum Terminator
+{
+    kNoNul,       // no NUL anywhere
+    kNulAtEnd,    // the last byte is NUL
+    kNulAfterText // a NUL right after the first seven bytes, more bytes after it
+};
+const char* const kTerminatorNames[] = {"no NUL", "NUL at the end", "NUL after 7 bytes"};
+
+// size bytes starting with lead and going on in letters, terminated as asked.
+std::string Bytes(size_t size, const std::string& lead, Terminator t)
+{
+    std::string b(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        b[i] = i < lead.size() ? lead[i] : static_cast<char>('a' + i % 26);
+    if (t == kNulAtEnd && size > 0)
+        b[size - 1] = '\0';
+    if (t == kNulAfterText && size > 7)
+        b[7] = '\0';
+    return b;
+}
+
+bool Applies(Terminator t, size_t size)
+{
+    return t == kNoNul || (t == kNulAtEnd && size > 0) || (t == kNulAfterText && size > 8);
+}
+} // namespace
+
+// Check reports a problem only for a REG_SZ that reads as something else than
+// "VTvUsb0", on Windows 2000 and XP, with the device's printer on "QBXUSB1:".
+TEST(UsbPortCheck, CheckFindsAWrongSettingOnlyWhereItApplies)
+{
+    struct Case
+    {
+        const char* what;
+        WindowsVersion windows;
+        Stored value; // "0" of the service key in the control set in use
+        const char* port;
+        const char* printer;
+        bool problem;
+    };
+    const Case cases[] = {
+        {"expected text on XP", kWinXP, Text("VTvUsb0"), kUsbPort, kPrinter, false},
+        {"expected text on 2000", kWin2000, Text("VTvUsb0"), kUsbPort, kPrinter, false},
+        {"lower case on XP", kWinXP, Text("vtvusb0"), kUsbPort, kPrinter, true},
+        {"lower case on 2000", kWin2000, Text("vtvusb0"), kUsbPort, kPrinter, true},
+        {"one character more", kWinXP, Text("VTvUsb0x"), kUsbPort, kPrinter, true},
+        {"one character less", kWinXP, Text("VTvUsb"), kUsbPort, kPrinter, true},
+        {"empty text", kWinXP, Text(""), kUsbPort, kPrinter, true},
+        {"no terminator", kWinXP, Raw(REG_SZ, kSetting), kUsbPort, kPrinter, false},
+        {"printer by its usual name", kWinXP, Text("vtvusb0"), kUsbPort, NULL, true},
+        {"value missing", kWinXP, Missing(), kUsbPort, kPrinter, false},
+        {"REG_EXPAND_SZ, expected text", kWinXP, Text("VTvUsb0", REG_EXPAND_SZ), kUsbPort, kPrinter, false},
+        {"REG_EXPAND_SZ, wrong text", kWinXP, Text("wrong", REG_EXPAND_SZ), kUsbPort, kPrinter, false},
+        {"REG_BINARY", kWinXP, Raw(REG_BINARY, "wrong"), kUsbPort, kPrinter, false},
+        {"REG_DWORD", kWinXP, Number(1), kUsbPort, kPrinter, false},
+        {"longer than 256 bytes", kWinXP, Text(std::string(300, 'x')), kUsbPort, kPrinter, false},
+        {"printer on LPT1:", kWinXP, Text("wrong"), "LPT1:", kPrinter, false},
+        {"no printer", kWinXP, Text("wrong"), NULL, kPrinter, false},
+        {"Windows NT 4", kNT4, Text("wrong"), kUsbPort, kPrinter, false},
+        {"Windows 98", kWin98, Text("wrong"), kUsbPort, kPrinter, false},
+    };
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i)
+    {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        DeviceHive hive(c.port, c.printer);
+        Store(hive, kServiceKey, "0", c.value);
+        PlayWindows windows(c.windows);
+        const HiveDump before = hive.Dump();
+
+        CUsbPortCheck check;
+        EXPECT_EQ(c.problem, check.Check());
+        EXPECT_EQ(c.problem, check.ProblemFound());
+
+        const HiveDump after = hive.Dump();
+        EXPECT_TRUE(before == after) << DescribeDifference(before, after);
+        // Outside 2000 and XP nothing is read: no root was ever chosen.
+        const bool checked = c.windows.major == 5 && c.windows.platformId == VER_PLATFORM_WIN32_NT;
+        EXPECT_EQ(checked, RootOf(theSysEnv) != NULL);
+    }
+}
+
+// The flag is the answer of the last Check alone: a check that finds nothing,
+// for whatever reason, clears what an earlier one found.
+TEST(UsbPortCheck, EachCheckStartsFromNoProblem)
+{
+    enum Change
+    {
+        kRightSetting,
+        kOtherType,
+        kPrinterMoved,
+        kOlderWindows
+    };
+    const char* const names[] = {"setting repaired", "setting of another type", "printer moved", "Windows NT 4"};
+    for (int change = kRightSetting; change <= kOlderWindows; ++change)
+    {
+        SCOPED_TRACE(names[change]);
+        DeviceHive hive;
+        hive.SetString(kServiceKey, "0", "wrong");
+        PlayWindows xp(kWinXP);
+        CUsbPortCheck check;
+        ASSERT_TRUE(check.Check());
+
+        std::unique_ptr<PlayWindows> nt4;
+        if (change == kRightSetting)
+            hive.SetString(kServiceKey, "0", kSetting);
+        else if (change == kOtherType)
+            hive.SetString(kServiceKey, "0", "wrong", REG_EXPAND_SZ);
+        else if (change == kPrinterMoved)
+            hive.SetString(std::string("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\") + kPrinter, "Port",
+                           "LPT1:");
+        else
+            nt4.reset(new PlayWindows(kNT4));
+        EXPECT_FALSE(check.Check());
+        EXPECT_FALSE(check.ProblemFound());
+    }
+}
+
+// Repair writes "VTvUsb0" into the control set in use and into the sets that
+// SYSTEM\Select names, and nowhere else; the whole hive is compared.
+TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
+{
+    enum Before
+    {
+        kProblemOnXP,   // a Check on XP found the wrong setting
+        kNothingFound,  // a Check on XP found nothing (the value is not a REG_SZ)
+        kNoCheck,       // no Check ran
+        kProblemThenNT4 // a Check on XP found it, the repair runs on NT 4
+    };
+    enum Written
+    {
+        kInUse = 1, // SYSTEM\CurrentControlSet
+        kSet1 = 2,  // SYSTEM\ControlSet001
+        kSet2 = 4   // SYSTEM\ControlSet002
+    };
+    struct Case
+    {
+        const char* what;
+        Stored current, deflt; // "Current" and "Default" of SYSTEM\Select
+        bool serviceKey;       // the control set in use has the service's key
+        Before before;
+        int result;
+        int written;
+    };
+    const Case cases[] = {
+        {"current 1, default 1", Number(1), Number(1), true, kProblemOnXP, 0, kInUse | kSet1},
+        {"current 1, default 2", Number(1), Number(2), true, kProblemOnXP, 0, kInUse | kSet1 | kSet2},
+        {"current 2, default 1", Number(2), Number(1), true, kProblemOnXP, 0, kInUse | kSet1 | kSet2},
+        {"current 257 is set 1", Number(0x101), Missing(), true, kProblemOnXP, 0, kInUse | kSet1},
+        {"default 0x302 is set 2", Number(1), Number(0x302), true, kProblemOnXP, 0, kInUse | kSet1 | kSet2},
+        {"no SYSTEM\\Select", Missing(), Missing(), true, kProblemOnXP, 0, kInUse},
+        {"current missing, default 1", Missing(), Number(1), true, kProblemOnXP, 0, kInUse | kSet1},
+        {"selection as REG_SZ", Text("1"), Text("2"), true, kProblemOnXP, 0, kInUse},
+        {"default names a set without the service", Number(1), Number(3), true, kProblemOnXP, 0, kInUse | kSet1},
+        {"current names a set without the service", Number(3), Number(2), true, kProblemOnXP, 0, kInUse | kSet2},
+        {"service key missing", Number(1), Number(2), false, kProblemOnXP, -1, 0},
+        {"Check found nothing", Number(1), Number(2), true, kNothingFound, 0, 0},
+        {"no Check", Number(1), Number(2), true, kNoCheck, 0, 0},
+        {"repair on NT 4", Number(1), Number(2), true, kProblemThenNT4, 0, 0},
+    };
+    // Repair passes the seven letters with a count of 7; RegSetValueExA, as
+    // on Windows NT, also stores the NUL that follows them.
+    const HiveEntry repaired = {false, REG_SZ, std::string(kSetting, sizeof(kSetting))};
+
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i)
+    {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        DeviceHive hive(kUsbPort, kPrinter, c.serviceKey);
+        if (c.serviceKey)
+            hive.SetString(kServiceKey, "0", "wrong", c.before == kNothingFound ? REG_EXPAND_SZ : REG_SZ);
+        Store(hive, kSelectKey, "Current", c.current);
+        Store(hive, kSelectKey, "Default", c.deflt);
+
+        PlayWindows xp(kWinXP);
+        CUsbPortCheck check;
+        const bool found = c.before == kProblemOnXP || c.before == kProblemThenNT4;
+        if (c.before != kNoCheck)
+            ASSERT_EQ(found, check.Check());
+        std::unique_ptr<PlayWindows> nt4(c.before == kProblemThenNT4 ? new PlayWindows(kNT4) : NULL);
+
+        HiveDump expected = hive.Dump();
+        EXPECT_EQ(c.result, check.Repair());
+        EXPECT_EQ(found, check.ProblemFound());
+        if (c.written & kInUse)
+            expected[ValuePath(kServiceKey, "0")] = repaired;
+        if (c.written & kSet1)
+            expected[ValuePath(ControlSetKey(1), "0")] = repaired;
+        if (c.written & kSet2)
+            expected[ValuePath(ControlSetKey(2), "0")] = repaired;
+        const HiveDump after = hive.Dump();
+        EXPECT_TRUE(expected == after) << DescribeDifference(expected, after);
+
+        // The repaired setting reads back as right.
+        nt4.reset();
+        if (c.written & kInUse)
+            EXPECT_FALSE(check.Check());
+    }
+}
+
+// Value "0" of any type and size: Check reads at most 256 bytes and finds a
+// problem exactly when a REG_SZ that fits reads, up to its first NUL, as
+// something else than "VTvUsb0".
+TEST(UsbPortCheck, CheckCopesWithAnyStoredSetting)
+{
+    PlayWindows xp(kWinXP);
+    for (size_t t = 0; t < sizeof(kTypes) / sizeof(kTypes[0]); ++t)
+        for (size_t s = 0; s < sizeof(kSizes) / sizeof(kSizes[0]); ++s)
+            for (int n = kNoNul; n <= kNulAfterText; ++n)
+            {
+                const Terminator term = static_cast<Terminator>(n);
+                if (!Applies(term, kSizes[s]))
+                    continue;
+                const std::string bytes = Bytes(kSizes[s], kSetting, term);
+                SCOPED_TRACE(Describe(kTypes[t], bytes.size(), kTerminatorNames[n]));
+
+                const std::string fits = bytes.substr(0, 256);
+                const bool problem = kTypes[t] == REG_SZ && bytes.size() <= 256 &&
+                                     std::string(fits.c_str(), strnlen(fits.c_str(), fits.size())) != kSetting;
+
+                DeviceHive hive;
+                Store(hive, kServiceKey, "0", Raw(kTypes[t], bytes));
+                CUsbPortCheck check;
+                EXPECT_EQ(problem, check.Check());
+            }
+}
+
+// "Current" and "Default" of any type and size: a numbered control set is
+// written only for a REG_DWORD that fits 8 bytes, and then the one its lowest
+// byte names; "Default" only when that byte differs from what "Current" left.
+TEST(UsbPortCheck, RepairCopesWithAnyStoredSelection)
+{
+    struct Round
+    {
+        const char* name; // the value under test
+        Stored other;     // the other value of SYSTEM\Select
+    };
+    const Round rounds[] = {
+        {"Current", Missing()},
+        {"Default", Missing()},
+        {"Default", Number(1)},
+    };
+    const std::string repaired(kSetting, sizeof(kSetting));
+    PlayWindows xp(kWinXP);
+    for (size_t r = 0; r < sizeof(rounds) / sizeof(rounds[0]); ++r)
+        for (size_t t = 0; t < sizeof(kTypes) / sizeof(kTypes[0]); ++t)
+            for (size_t s = 0; s < sizeof(kSizes) / sizeof(kSizes[0]); ++s)
+                for (int n = kNoNul; n <= kNulAtEnd; ++n)
+                {
+                    const Terminator term = static_cast<Terminator>(n);
+                    if (!Applies(term, kSizes[s]))
+                        continue;
+                    const Round& round = rounds[r];
+                    const bool testingCurrent = round.name[0] == 'C';
+                    // The lowest byte names control set 2, whatever the type.
+                    const std::string bytes = Bytes(kSizes[s], "\x02", term);
+                    SCOPED_TRACE(std::string(round.name) + (round.other.present ? " (Current 1): " : ": ") +
+                                 Describe(kTypes[t], bytes.size(), kTerminatorNames[n]));
+
+                    // The model: the control sets that end up written.
+                    std::set<int> sets;
+                    int kept = 0; // lowest byte of the buffer after "Current"
+                    if (!testingCurrent && round.other.present)
+                        sets.insert(kept = 1);
+                    const bool counts = kTypes[t] == REG_DWORD && bytes.size() <= 8;
+                    const int low = bytes.empty() ? kept : static_cast<unsigned char>(bytes[0]);
+                    if (counts && (testingCurrent || low != kept))
+                        sets.insert(low);
+
+                    DeviceHive hive;
+                    hive.SetString(kServiceKey, "0", "wrong");
+                    Store(hive, kSelectKey, round.name, Raw(kTypes[t], bytes));
+                    Store(hive, kSelectKey, testingCurrent ? "Default" : "Current", round.other);
+                    CUsbPortCheck check;
+                    ASSERT_TRUE(check.Check());
+
+                    HiveDump expected = hive.Dump();
+                    expected[ValuePath(kServiceKey, "0")] = HiveEntry{false, REG_SZ, repaired};
+                    for (int set = 1; set <= 2; ++set)
+                        if (sets.count(set))
+                            expected[ValuePath(ControlSetKey(set), "0")] = HiveEntry{false, REG_SZ, repaired};
+                    EXPECT_EQ(0, check.Repair());
+                    const HiveDump after = hive.Dump();
+                    EXPECT_TRUE(expected == after) << DescribeDifference(expected, after);
+                }
+}

@@ -1,9 +1,249 @@
+// CSysEnv: is the product installed, and is the device's printer on the
+// device's USB port. Every test runs in a private HKLM, where Wine's
+// in-process spooler also finds the printers.
 #include <gtest/gtest.h>
-#include "PrivateHive.h"
+
+#include <limits.h>
+#include <string.h>
+
+#include <string>
+
+#include "EnvTest.h"
 #include "PlayWindows.h"
-TEST(SysEnv, Smoke)
+#include "PrivateHive.h"
+
+namespace
 {
-    PrivateHive hive;
-    hive.SetString("SOFTWARE\\Veltro\\Quellbox", "VersionStr", "1.0");
-    EXPECT_TRUE(theSysEnv.IsProductInstalled());
+class SysEnv : public ::testing::Test
+{
+protected:
+    SysEnv() : m_env(kWinXP) {}
+
+    // Empties the hive for the next case of a table.
+    void ClearHive()
+    {
+        m_hive.DeleteKey("SOFTWARE");
+        m_hive.DeleteKey("System");
+    }
+
+    PrivateHive m_hive;
+    CFakeSysEnv m_env;
+};
+
+// Data of the given size for the bad-registry tables: letters, with a NUL at
+// the end, in the middle, or nowhere.
+enum NulAt
+{
+    NUL_NONE,
+    NUL_LAST,
+    NUL_MIDDLE,
+};
+
+std::string Filled(size_t size, NulAt nul)
+{
+    std::string data(size, 'A');
+    if (size > 0 && nul == NUL_LAST)
+        data[size - 1] = '\0';
+    if (size > 0 && nul == NUL_MIDDLE)
+        data[size / 2] = '\0';
+    return data;
 }
+
+const DWORD kAnyTypes[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_QWORD, 0x12345678};
+const NulAt kNulPlaces[] = {NUL_NONE, NUL_LAST, NUL_MIDDLE};
+const char* const kNulNames[] = {"no NUL", "NUL last", "NUL inside"};
+
+TEST_F(SysEnv, ProductInstalledWhenItsMarkerCanBeRead)
+{
+    struct Case
+    {
+        const char* what;
+        const char* key;
+        const char* value;
+        bool installed;
+    } cases[] = {
+        {"marker present", kProductKey, "VersionStr", true},
+        {"nothing", NULL, NULL, false},
+        {"key without the marker", kProductKey, "Version", false},
+        {"marker one level up", "SOFTWARE\\Veltro", "VersionStr", false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ClearHive();
+        if (c.key != NULL)
+            m_hive.SetString(c.key, c.value, "2.01");
+        EXPECT_EQ(c.installed, m_env.IsProductInstalled());
+    }
+}
+
+TEST_F(SysEnv, MarkerOfAnyTypeCountsUpTo256Bytes)
+{
+    const size_t sizes[] = {0, 1, 7, 8, 255, 256, 257, 4096};
+    for (DWORD type : kAnyTypes)
+        for (size_t size : sizes)
+            for (NulAt nul : kNulPlaces)
+            {
+                if (size == 0 && nul != NUL_NONE)
+                    continue;
+                SCOPED_TRACE(testing::Message() << "type " << type << ", " << size << " bytes, " << kNulNames[nul]);
+                SetExactValue(m_hive, kProductKey, "VersionStr", type, Filled(size, nul));
+                EXPECT_EQ(size <= 256, m_env.IsProductInstalled());
+            }
+}
+
+TEST_F(SysEnv, PrinterOnTheUsbPort)
+{
+    struct Case
+    {
+        const char* what;
+        const char* defaultPort; // NULL: no printer of the default name
+        const char* otherPort;   // NULL: no printer named kOtherPrinter
+        bool hasName;            // a PRINTERNAME value
+        DWORD nameType;
+        std::string name;
+        bool onUsb;
+    } cases[] = {
+        {"default printer on the port", kUsbPort, NULL, false, 0, "", true},
+        {"port in other letter case", "qbxusb1:", NULL, false, 0, "", false},
+        {"port list that holds it", "QBXUSB1:,LPT1:", NULL, false, 0, "", false},
+        {"port without its colon", "QBXUSB1", NULL, false, 0, "", false},
+        {"another port", "LPT1:", NULL, false, 0, "", false},
+        {"no printer", NULL, NULL, false, 0, "", false},
+        {"the named printer is used", "LPT1:", kUsbPort, true, REG_SZ, std::string(kOtherPrinter) + '\0', true},
+        {"not the default one", kUsbPort, "LPT1:", true, REG_SZ, std::string(kOtherPrinter) + '\0', false},
+        {"no fallback to the default", kUsbPort, NULL, true, REG_SZ, std::string(kOtherPrinter) + '\0', false},
+        {"name of any type", "LPT1:", kUsbPort, true, REG_BINARY, std::string(kOtherPrinter) + '\0', true},
+        {"empty name", kUsbPort, NULL, true, REG_SZ, "", false},
+        // A name filling the 260-byte buffer is used when it ends inside it.
+        {"name ending inside the buffer", "LPT1:", kUsbPort, true, REG_SZ,
+         std::string(kOtherPrinter) + '\0' + std::string(260 - strlen(kOtherPrinter) - 1, 'B'), true},
+        {"no end inside the buffer: default", kUsbPort, NULL, true, REG_SZ, std::string(260, 'A'), true},
+        {"larger than the buffer: default", kUsbPort, "LPT1:", true, REG_SZ,
+         std::string(kOtherPrinter) + '\0' + std::string(300, 'B'), true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ClearHive();
+        if (c.defaultPort != NULL)
+            m_hive.AddPrinter(kDefaultPrinter, c.defaultPort);
+        if (c.otherPort != NULL)
+            m_hive.AddPrinter(kOtherPrinter, c.otherPort);
+        if (c.hasName)
+            SetExactValue(m_hive, kProductKey, "PRINTERNAME", c.nameType, c.name);
+        EXPECT_EQ(c.onUsb, m_env.IsPrinterPort(PORT_USB));
+    }
+}
+
+TEST_F(SysEnv, OnlyTheUsbPortKindIsKnown)
+{
+    m_hive.AddPrinter(kDefaultPrinter, kUsbPort);
+    const int kinds[] = {0, 2, 3, -1, 100, INT_MIN, INT_MAX};
+    for (int kind : kinds)
+        EXPECT_FALSE(m_env.IsPrinterPort(kind)) << "kind " << kind;
+    EXPECT_TRUE(m_env.IsPrinterPort(PORT_USB));
+}
+
+// The default name is used exactly when the value cannot be read into the
+// 260-byte buffer or holds no NUL there; a name that is used names no
+// printer here, while the default printer is on the USB port.
+TEST_F(SysEnv, PrinterNameOfAnyTypeAndSize)
+{
+    m_hive.AddPrinter(kDefaultPrinter, kUsbPort);
+    const size_t sizes[] = {0, 1, 7, 8, 255, 256, 257, 259, 260, 261, 4096};
+    for (DWORD type : kAnyTypes)
+        for (size_t size : sizes)
+            for (NulAt nul : kNulPlaces)
+            {
+                if (size == 0 && nul != NUL_NONE)
+                    continue;
+                SCOPED_TRACE(testing::Message() << "type " << type << ", " << size << " bytes, " << kNulNames[nul]);
+                SetExactValue(m_hive, kProductKey, "PRINTERNAME", type, Filled(size, nul));
+                const bool nameUsed = size < MAX_PATH || (size == MAX_PATH && nul != NUL_NONE);
+                EXPECT_EQ(!nameUsed, m_env.IsPrinterPort(PORT_USB));
+            }
+}
+
+TEST_F(SysEnv, PortTextMustFitItsBuffer)
+{
+    // Wine's spooler hands out a port of any length, so each one reaches the
+    // service.
+    struct Case
+    {
+        std::string port;
+        bool fits;
+    } cases[] = {
+        {kUsbPort, true},
+        {"QBXUSB1:,LPT1:", true},
+        {std::string(PORT_TEXT_SIZE - 1, 'P'), true},
+        {std::string(PORT_TEXT_SIZE, 'P'), false},
+        {std::string(kUsbPort) + std::string(PORT_TEXT_SIZE, ' '), false},
+        {std::string(1000, 'P'), false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "port of " << c.port.size() << " characters");
+        ClearHive();
+        m_hive.AddPrinter(kDefaultPrinter, c.port);
+        char port[PORT_TEXT_SIZE * 2];
+        memset(port, kPoison, sizeof(port));
+        ASSERT_EQ(c.fits, m_env.GetPrinterPort(port));
+        if (c.fits)
+        {
+            EXPECT_EQ(c.port, port);
+        }
+        for (size_t i = PORT_TEXT_SIZE; i < sizeof(port); ++i)
+            ASSERT_EQ(kPoison, static_cast<BYTE>(port[i])) << "written at " << i;
+        EXPECT_EQ(c.port == kUsbPort, m_env.IsPrinterPort(PORT_USB));
+    }
+}
+
+TEST_F(SysEnv, QueriesLeaveTheRootAtTheMachineHive)
+{
+    // The queries choose their root themselves: a marker and a printer name
+    // below another root are not theirs.
+    const std::string elsewhere = std::string("Elsewhere\\") + kProductKey;
+    m_hive.SetString(elsewhere, "VersionStr", "2.01");
+    m_hive.SetString(elsewhere, "PRINTERNAME", kOtherPrinter);
+    m_hive.AddPrinter(kDefaultPrinter, kUsbPort);
+    m_hive.AddPrinter(kOtherPrinter, "LPT1:");
+    HKEY hElsewhere;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_hive.Root(), "Elsewhere", 0, KEY_READ, &hElsewhere));
+
+    m_env.SetRootKey(hElsewhere);
+    EXPECT_FALSE(m_env.IsProductInstalled());
+    EXPECT_TRUE(m_env.RootKey() == HKEY_LOCAL_MACHINE);
+
+    m_env.SetRootKey(hElsewhere);
+    EXPECT_TRUE(m_env.IsPrinterPort(PORT_USB));
+    EXPECT_TRUE(m_env.RootKey() == HKEY_LOCAL_MACHINE);
+
+    // Also when the printer cannot be found, and for an unknown port kind.
+    ClearHive();
+    m_env.SetRootKey(NULL);
+    EXPECT_FALSE(m_env.IsPrinterPort(PORT_USB));
+    EXPECT_TRUE(m_env.RootKey() == HKEY_LOCAL_MACHINE);
+    m_env.SetRootKey(NULL);
+    EXPECT_FALSE(m_env.IsPrinterPort(2));
+    EXPECT_TRUE(m_env.RootKey() == HKEY_LOCAL_MACHINE);
+    RegCloseKey(hElsewhere);
+}
+
+TEST_F(SysEnv, QueriesKeepNoHandles)
+{
+    m_hive.SetString(kProductKey, "VersionStr", "2.01");
+    m_hive.SetString(kProductKey, "PRINTERNAME", kOtherPrinter);
+    m_hive.AddPrinter(kOtherPrinter, kUsbPort);
+    // The first use of the spooler sets it up for the process.
+    ASSERT_TRUE(m_env.IsPrinterPort(PORT_USB));
+    const int before = CountOwnHandles();
+    ASSERT_GT(before, 0);
+    for (int i = 0; i < 4; ++i)
+    {
+        ASSERT_TRUE(m_env.IsProductInstalled());
+        ASSERT_TRUE(m_env.IsPrinterPort(PORT_USB));
+    }
+    EXPECT_EQ(before, CountOwnHandles());
+}
+} // namespace

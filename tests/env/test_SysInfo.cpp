@@ -1,7 +1,769 @@
+// CSysInfo: the version snapshot and its classification, registry access
+// under a chosen root, the administrator answer and the wait that keeps the
+// window alive. Registry tests run in a private HKLM.
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include <lmcons.h>
+#include <sddl.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <functional>
+#include <map>
+#include <new>
+#include <string>
+
+#include "EnvTest.h"
 #include "PlayWindows.h"
-TEST(SysInfo, Smoke)
+#include "PrivateHive.h"
+
+namespace
 {
-    CFakeSysEnv e(kWinXP);
-    EXPECT_TRUE(e.IsOsKind(OSK_WINXP));
+class SysInfo : public ::testing::Test
+{
+protected:
+    SysInfo() : m_env(kWinXP) { m_env.SetRootKey(HKEY_LOCAL_MACHINE); }
+
+    PrivateHive m_hive;
+    CFakeSysEnv m_env;
+};
+
+std::string ExeDirectory()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, path, sizeof(path));
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of('\\'));
 }
+
+bool AllPoisoned(const BYTE* p, size_t size)
+{
+    for (size_t i = 0; i < size; ++i)
+        if (p[i] != kPoison)
+            return false;
+    return true;
+}
+
+TEST_F(SysInfo, ClassifiesEveryVersionRecord)
+{
+    const DWORD kMax = 0xffffffff; // compared unsigned: never "below 3"
+    struct Case
+    {
+        WindowsVersion v;
+        int kind;
+    } cases[] = {
+        {{0, 0, 0}, OSK_WIN32S},
+        {{0, 3, 95}, OSK_WIN32S},
+        {{0, 5, 1}, OSK_WIN32S},
+        {{1, 4, 0}, OSK_WIN95},
+        {{1, 4, 1}, OSK_WIN98},
+        {{1, 4, 10}, OSK_WIN98},
+        {{1, 4, 90}, OSK_WIN98},
+        {{1, 4, kMax}, OSK_WIN98},
+        {{1, 5, 0}, OSK_WIN9X_NEWER},
+        {{1, 6, 1}, OSK_WIN9X_NEWER},
+        {{1, kMax, 0}, OSK_WIN9X_NEWER},
+        {{1, 3, 0}, OSK_OTHER},
+        {{1, 3, 51}, OSK_OTHER},
+        {{1, 0, 0}, OSK_OTHER},
+        {{2, 0, 0}, OSK_NT3},
+        {{2, 2, 5}, OSK_NT3},
+        {{2, 2, 51}, OSK_NT3},
+        {{2, 3, 0}, OSK_NT3},
+        {{2, 3, 1}, OSK_NT3},
+        {{2, 3, 4}, OSK_NT3},
+        {{2, 3, 10}, OSK_NT3},
+        {{2, 3, 5}, OSK_NT35},
+        {{2, 3, 50}, OSK_NT3},
+        {{2, 3, 51}, OSK_NT351},
+        {{2, 3, 52}, OSK_NT3},
+        {{2, 3, kMax}, OSK_NT3},
+        {{2, 4, 0}, OSK_NT4},
+        {{2, 4, 1}, OSK_NT4},
+        {{2, 4, 90}, OSK_NT4},
+        {{2, 5, 0}, OSK_WIN2000},
+        {{2, 5, 1}, OSK_WINXP},
+        {{2, 5, 2}, OSK_WINXP},
+        {{2, 6, 0}, OSK_WIN2000},
+        {{2, 6, 1}, OSK_WINXP},
+        {{2, 6, 2}, OSK_WINXP},
+        {{2, 10, 0}, OSK_WIN2000},
+        {{2, kMax, 0}, OSK_WIN2000},
+        {{2, kMax, kMax}, OSK_WINXP},
+        {{3, 5, 1}, OSK_OTHER},
+        {{3, 4, 0}, OSK_OTHER},
+        {{4, 5, 0}, OSK_OTHER},
+        {{kMax, 5, 1}, OSK_OTHER},
+    };
+    const DWORD platforms[] = {0, 1, 2, 3, kMax};
+    for (const Case& c : cases)
+    {
+        CFakeSysEnv env(c.v);
+        SCOPED_TRACE(testing::Message() << "platform " << c.v.platformId << ", version " << c.v.major << "."
+                                        << c.v.minor);
+        EXPECT_EQ(c.kind, env.OsKind());
+        for (int kind = -1; kind <= 12; ++kind) // 4 is never produced; 0 is a kind like any other
+            EXPECT_EQ(kind == c.kind, env.IsOsKind(kind)) << "IsOsKind(" << kind << ")";
+        for (DWORD platform : platforms)
+            EXPECT_EQ(platform == c.v.platformId, env.IsPlatform(platform)) << "IsPlatform(" << platform << ")";
+    }
+}
+
+TEST_F(SysInfo, KeepsTheWindowsDirectoryWithinItsBuffer)
+{
+    const std::string dirs[] = {
+        "C:\\WINNT",
+        "",
+        "C:\\" + std::string(MAX_PATH - 4, 'd'), // 259 characters: kept whole
+        "C:\\" + std::string(MAX_PATH - 3, 'd'),
+        "C:\\" + std::string(1000, 'd'),
+    };
+    for (const std::string& dir : dirs)
+    {
+        SCOPED_TRACE(testing::Message() << "directory of " << dir.size() << " characters");
+        // Built in poisoned storage: a copy past the object would show behind it.
+        alignas(CFakeSysEnv) BYTE storage[sizeof(CFakeSysEnv) + 1024];
+        memset(storage, kPoison, sizeof(storage));
+        CFakeSysEnv* env = new (storage) CFakeSysEnv(kWin2000, dir.c_str());
+
+        ASSERT_TRUE(memchr(env->m_szWindowsDir, '\0', sizeof(env->m_szWindowsDir)) != NULL);
+        EXPECT_EQ(dir.substr(0, MAX_PATH - 1), env->m_szWindowsDir);
+        EXPECT_EQ(OSK_WIN2000, env->OsKind());
+        EXPECT_TRUE(env->RootKey() == NULL);
+        EXPECT_TRUE(AllPoisoned(storage + sizeof(CFakeSysEnv), sizeof(storage) - sizeof(CFakeSysEnv)));
+        env->~CFakeSysEnv();
+    }
+}
+
+// osprobe under a file name of its own, with Wine's per-program setting that
+// makes it run on the given Windows version; both go away with the object.
+class ProbeRun
+{
+public:
+    explicit ProbeRun(const std::string& winVersion) : m_exitCode(kUntouched)
+    {
+        char temp[MAX_PATH] = "";
+        GetTempPathA(sizeof(temp), temp);
+        const std::string name = "osprobe_" + winVersion + "_" + std::to_string(GetCurrentProcessId()) + ".exe";
+        m_exe = std::string(temp) + name;
+        m_key = "Software\\Wine\\AppDefaults\\" + name;
+        if (!CopyFileA((ExeDirectory() + "\\osprobe.exe").c_str(), m_exe.c_str(), FALSE))
+        {
+            ADD_FAILURE() << "cannot copy osprobe.exe to " << m_exe << ": " << GetLastError();
+            return;
+        }
+        HKEY hKey;
+        const LONG rc =
+            RegCreateKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL);
+        if (rc != ERROR_SUCCESS)
+        {
+            ADD_FAILURE() << "cannot create HKCU\\" << m_key << ": " << rc;
+            return;
+        }
+        RegSetValueExA(hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(winVersion.c_str()),
+                       static_cast<DWORD>(winVersion.size() + 1));
+        RegCloseKey(hKey);
+        Run();
+    }
+    ~ProbeRun()
+    {
+        RegDeleteKeyA(HKEY_CURRENT_USER, m_key.c_str());
+        DeleteFileA(m_exe.c_str());
+    }
+
+    DWORD ExitCode() const { return m_exitCode; }
+    std::string operator[](const std::string& name) const
+    {
+        std::map<std::string, std::string>::const_iterator it = m_output.find(name);
+        return it == m_output.end() ? "(not printed)" : it->second;
+    }
+
+private:
+    void Run()
+    {
+        SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+        HANDLE hRead, hWrite;
+        ASSERT_TRUE(CreatePipe(&hRead, &hWrite, &sa, 1 << 16));
+        SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA si;
+        ZeroMemory(&si, sizeof(si));
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = hWrite;
+        si.hStdError = hWrite;
+        PROCESS_INFORMATION pi;
+        std::string cmd = "\"" + m_exe + "\"";
+        // The probe must load the system's account library, not the stand-in
+        // this test program is told to prefer.
+        std::string env = EnvironmentWithout("WINEDLLOVERRIDES=");
+        BOOL started = CreateProcessA(m_exe.c_str(), &cmd[0], NULL, NULL, TRUE, 0, &env[0], NULL, &si, &pi);
+        CloseHandle(hWrite);
+        if (!started)
+        {
+            ADD_FAILURE() << "cannot start " << m_exe << ": " << GetLastError();
+            CloseHandle(hRead);
+            return;
+        }
+        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0)
+        {
+            ADD_FAILURE() << m_exe << " did not end";
+            TerminateProcess(pi.hProcess, 1);
+        }
+        GetExitCodeProcess(pi.hProcess, &m_exitCode);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+
+        std::string text;
+        char chunk[4096];
+        DWORD got;
+        while (ReadFile(hRead, chunk, sizeof(chunk), &got, NULL) && got > 0)
+            text.append(chunk, got);
+        CloseHandle(hRead);
+        size_t start = 0;
+        while (start < text.size())
+        {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos)
+                end = text.size();
+            std::string line = text.substr(start, end - start);
+            if (!line.empty() && line[line.size() - 1] == '\r')
+                line.resize(line.size() - 1);
+            const size_t eq = line.find('=');
+            if (eq != std::string::npos)
+                m_output[line.substr(0, eq)] = line.substr(eq + 1);
+            start = end + 1;
+        }
+    }
+
+    static std::string EnvironmentWithout(const char* prefix)
+    {
+        std::string block;
+        char* strings = GetEnvironmentStringsA();
+        for (const char* p = strings; *p != '\0'; p += strlen(p) + 1)
+            if (_strnicmp(p, prefix, strlen(prefix)) != 0)
+                block.append(p, strlen(p) + 1);
+        FreeEnvironmentStringsA(strings);
+        block.push_back('\0');
+        return block;
+    }
+
+    std::string m_exe;
+    std::string m_key;
+    DWORD m_exitCode;
+    std::map<std::string, std::string> m_output;
+};
+
+TEST_F(SysInfo, SnapshotOfTheWindowsWinePlays)
+{
+    struct Case
+    {
+        const char* wine;
+        int kind;
+        const char* platform;
+        const char* major;
+        const char* minor;
+    } cases[] = {
+        {"win2k", OSK_WIN2000, "2", "5", "0"},
+        {"winxp", OSK_WINXP, "2", "5", "1"},
+        {"nt40", OSK_NT4, "2", "4", "0"},
+        {"win98", OSK_WIN98, "1", "4", "10"},
+    };
+    char windowsDir[MAX_PATH] = "";
+    ASSERT_NE(0u, GetWindowsDirectoryA(windowsDir, sizeof(windowsDir)));
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.wine);
+        {
+            ProbeRun probe(c.wine);
+            EXPECT_EQ(static_cast<DWORD>(c.kind), probe.ExitCode());
+            EXPECT_EQ(std::to_string(c.kind), probe["kind"]);
+            EXPECT_EQ(c.platform, probe["snapshot.platform"]);
+            EXPECT_EQ(c.major, probe["snapshot.major"]);
+            EXPECT_EQ(c.minor, probe["snapshot.minor"]);
+            EXPECT_EQ(strcmp(c.platform, "2") == 0 ? "1" : "0", probe["nt"]);
+            // The snapshot is the record Windows hands out, whole.
+            const char* fields[] = {"platform", "major", "minor", "build", "csd", "windir"};
+            for (const char* field : fields)
+                EXPECT_EQ(probe[std::string("system.") + field], probe[std::string("snapshot.") + field]) << field;
+            EXPECT_EQ(windowsDir, probe["snapshot.windir"]);
+        }
+    }
+    // Nothing of the probes' per-program settings is left behind.
+    HKEY hKey;
+    for (const Case& c : cases)
+        EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER,
+                                               ("Software\\Wine\\AppDefaults\\osprobe_" + std::string(c.wine) + "_" +
+                                                std::to_string(GetCurrentProcessId()) + ".exe")
+                                                   .c_str(),
+                                               0, KEY_READ, &hKey));
+}
+
+TEST_F(SysInfo, RegistryOperationsFailWithoutARoot)
+{
+    m_hive.SetString(kProductKey, "VersionStr", "1.0");
+    m_hive.CreateKey(std::string(kProductKey) + "\\Sub");
+    const HiveDump before = m_hive.Dump();
+
+    CFakeSysEnv env(kWinXP); // no root chosen
+    DWORD type = kUntouched;
+    BYTE data[64];
+    memset(data, kPoison, sizeof(data));
+    DWORD size = sizeof(data);
+    EXPECT_EQ(0, env.ReadValue(kProductKey, "VersionStr", &type, data, &size));
+    EXPECT_EQ(kUntouched, type);
+    EXPECT_EQ(sizeof(data), size);
+    EXPECT_TRUE(AllPoisoned(data, sizeof(data)));
+
+    char name[64], cls[64];
+    memset(name, kPoison, sizeof(name));
+    memset(cls, kPoison, sizeof(cls));
+    DWORD nameLen = sizeof(name), classLen = sizeof(cls);
+    FILETIME ft = {kUntouched, kUntouched};
+    EXPECT_EQ(0, env.EnumSubKey(kProductKey, 0, name, &nameLen, cls, &classLen, &ft));
+    EXPECT_EQ(sizeof(name), nameLen);
+    EXPECT_EQ(sizeof(cls), classLen);
+    EXPECT_TRUE(AllPoisoned(reinterpret_cast<BYTE*>(name), sizeof(name)));
+    EXPECT_EQ(kUntouched, ft.dwLowDateTime);
+
+    const DWORD value = 7;
+    EXPECT_EQ(0, env.WriteValue(kProductKey, "VersionStr", REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4));
+    EXPECT_EQ(0, env.WriteValue(kProductKey, "Added", REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4));
+    const HiveDump after = m_hive.Dump();
+    EXPECT_TRUE(before == after) << DescribeDifference(before, after);
+}
+
+TEST_F(SysInfo, ReadValuePassesTheStoredValueThroughOrFails)
+{
+    const std::string exact(256, 'e'), large(300, 'l');
+    const DWORD dword = 0x01020304;
+    m_hive.SetString(kProductKey, "Str", "1.0.3");
+    m_hive.SetString(kProductKey, "Expand", "%windir%\\inf", REG_EXPAND_SZ);
+    m_hive.SetDword(kProductKey, "Dword", dword);
+    SetExactValue(m_hive, kProductKey, "Exact", REG_BINARY, exact);
+    SetExactValue(m_hive, kProductKey, "Large", REG_BINARY, large);
+    SetExactValue(m_hive, kProductKey, "NoNul", REG_SZ, "abc");
+    SetExactValue(m_hive, kProductKey, "Empty", REG_SZ, "");
+
+    struct Case
+    {
+        const char* key;
+        const char* value;
+        DWORD capacity;
+        int result;
+        DWORD type;
+        std::string data;
+    } cases[] = {
+        {kProductKey, "Str", 64, 1, REG_SZ, std::string("1.0.3", 6)},
+        {kProductKey, "Str", 6, 1, REG_SZ, std::string("1.0.3", 6)},
+        {kProductKey, "Str", 5, 0, 0, ""},
+        {kProductKey, "Expand", 64, 1, REG_EXPAND_SZ, std::string("%windir%\\inf", 13)}, // not expanded
+        {kProductKey, "Dword", 64, 1, REG_DWORD, std::string(reinterpret_cast<const char*>(&dword), 4)},
+        {kProductKey, "Exact", 256, 1, REG_BINARY, exact},
+        {kProductKey, "Large", 256, 0, 0, ""}, // exists, but does not fit
+        {kProductKey, "Large", 300, 1, REG_BINARY, large},
+        // A string stored without its NUL comes back as it is: no terminator
+        // in the bytes or the size.
+        {kProductKey, "NoNul", 3, 1, REG_SZ, "abc"},
+        {kProductKey, "NoNul", 64, 1, REG_SZ, "abc"},
+        {kProductKey, "Empty", 64, 1, REG_SZ, ""},
+        {kProductKey, "Missing", 64, 0, 0, ""},
+        {kProductKey, "", 64, 0, 0, ""}, // the key has no unnamed value
+        {"SOFTWARE\\Veltro\\Missing", "Str", 64, 0, 0, ""},
+        {"SOFTWARE\\Veltro", "Str", 64, 0, 0, ""},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.key << " [" << c.value << "], capacity " << c.capacity);
+        BYTE data[512];
+        memset(data, kPoison, sizeof(data));
+        DWORD type = kUntouched;
+        DWORD size = c.capacity;
+        ASSERT_EQ(c.result, m_env.ReadValue(c.key, c.value, &type, data, &size));
+        // Never written beyond the capacity given.
+        EXPECT_TRUE(AllPoisoned(data + c.capacity, sizeof(data) - c.capacity));
+        if (c.result == 1)
+        {
+            EXPECT_EQ(c.type, type);
+            ASSERT_EQ(c.data.size(), size);
+            EXPECT_EQ(c.data, std::string(reinterpret_cast<const char*>(data), size));
+        }
+    }
+}
+
+TEST_F(SysInfo, EnumSubKeyNamesOneSubkeyOrFails)
+{
+    const std::string parent = std::string(kProductKey) + "\\Enum";
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(m_hive.Root(), (parent + "\\Alpha").c_str(), 0,
+                                             const_cast<char*>("ClassText"), 0, KEY_ALL_ACCESS, NULL, &hKey, NULL));
+    RegCloseKey(hKey);
+    m_hive.CreateKey(parent + "\\Beta");
+
+    struct Case
+    {
+        std::string key;
+        DWORD index;
+        DWORD nameCapacity;
+        DWORD classCapacity;
+        int result;
+        const char* name;
+        const char* cls;
+    } cases[] = {
+        {parent, 0, 64, 64, 1, "Alpha", "ClassText"},
+        {parent, 1, 64, 64, 1, "Beta", ""},
+        {parent, 2, 64, 64, 0, NULL, NULL},             // past the end
+        {parent + "\\Beta", 0, 64, 64, 0, NULL, NULL},  // no subkeys
+        {parent + "\\Gamma", 0, 64, 64, 0, NULL, NULL}, // no such key
+        {parent, 0, 5, 64, 0, NULL, NULL},              // "Alpha" and its NUL need 6
+        {parent, 0, 6, 64, 1, "Alpha", "ClassText"},    // exactly
+        {parent, 0, 64, 9, 0, NULL, NULL},              // the class does not fit
+        {parent, 0, 64, 10, 1, "Alpha", "ClassText"},   // exactly
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.key << " #" << c.index << ", capacities " << c.nameCapacity << "/"
+                                        << c.classCapacity);
+        char name[128], cls[128];
+        memset(name, kPoison, sizeof(name));
+        memset(cls, kPoison, sizeof(cls));
+        DWORD nameLen = c.nameCapacity, classLen = c.classCapacity;
+        FILETIME ft = {kUntouched, kUntouched};
+        ASSERT_EQ(c.result, m_env.EnumSubKey(c.key.c_str(), c.index, name, &nameLen, cls, &classLen, &ft));
+        EXPECT_TRUE(AllPoisoned(reinterpret_cast<BYTE*>(name) + c.nameCapacity, sizeof(name) - c.nameCapacity));
+        EXPECT_TRUE(AllPoisoned(reinterpret_cast<BYTE*>(cls) + c.classCapacity, sizeof(cls) - c.classCapacity));
+        if (c.result == 1)
+        {
+            EXPECT_STREQ(c.name, name);
+            EXPECT_EQ(strlen(c.name), nameLen);
+            EXPECT_STREQ(c.cls, cls);
+            EXPECT_EQ(strlen(c.cls), classLen);
+            EXPECT_FALSE(ft.dwLowDateTime == kUntouched && ft.dwHighDateTime == kUntouched);
+        }
+    }
+}
+
+TEST_F(SysInfo, WriteValueReplacesAValueAndCreatesNoKey)
+{
+    m_hive.SetString(kProductKey, "Mode", "old");
+    HiveDump expected = m_hive.Dump();
+    const std::string valuePath = std::string(kProductKey) + "\\[";
+
+    const DWORD seven = 7;
+    EXPECT_EQ(1, m_env.WriteValue(kProductKey, "Mode", REG_DWORD, reinterpret_cast<const BYTE*>(&seven), 4));
+    expected[valuePath + "Mode]"] = HiveEntry{false, REG_DWORD, std::string("\x07\0\0\0", 4)};
+    EXPECT_EQ(1, m_env.WriteValue(kProductKey, "Added", REG_BINARY, reinterpret_cast<const BYTE*>("\x01\0\x02"), 3));
+    expected[valuePath + "Added]"] = HiveEntry{false, REG_BINARY, std::string("\x01\0\x02", 3)};
+    HiveDump actual = m_hive.Dump();
+    EXPECT_TRUE(expected == actual) << DescribeDifference(expected, actual);
+
+    // Below a missing key nothing is written, and no key is made.
+    EXPECT_EQ(0, m_env.WriteValue("SOFTWARE\\Veltro\\Quellbox\\Missing", "Mode", REG_DWORD,
+                                  reinterpret_cast<const BYTE*>(&seven), 4));
+    EXPECT_EQ(
+        0, m_env.WriteValue("SOFTWARE\\Missing\\Deeper", "Mode", REG_DWORD, reinterpret_cast<const BYTE*>(&seven), 4));
+    actual = m_hive.Dump();
+    EXPECT_TRUE(expected == actual) << DescribeDifference(expected, actual);
+}
+
+TEST_F(SysInfo, KeyTheUserMayOnlyReadIsReadButNotWritten)
+{
+    m_hive.SetString(kProductKey, "Mode", "old");
+    m_hive.CreateKey(std::string(kProductKey) + "\\Sub");
+    // Everyone may read the key and delete it (so the hive can go), nothing more.
+    PSECURITY_DESCRIPTOR sd = NULL;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)(A;;SD;;;WD)", SDDL_REVISION_1,
+                                                                     &sd, NULL));
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_hive.Root(), kProductKey, 0, KEY_ALL_ACCESS, &hKey));
+    LONG rc = RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, sd);
+    RegCloseKey(hKey);
+    LocalFree(sd);
+    ASSERT_EQ(ERROR_SUCCESS, rc);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_ALL_ACCESS, &hKey));
+    const HiveDump before = m_hive.Dump();
+
+    BYTE data[64];
+    DWORD type = kUntouched, size = sizeof(data);
+    EXPECT_EQ(1, m_env.ReadValue(kProductKey, "Mode", &type, data, &size));
+    char name[64];
+    DWORD nameLen = sizeof(name);
+    EXPECT_EQ(1, m_env.EnumSubKey(kProductKey, 0, name, &nameLen, NULL, NULL, NULL));
+    EXPECT_STREQ("Sub", name);
+    const DWORD seven = 7;
+    EXPECT_EQ(0, m_env.WriteValue(kProductKey, "Mode", REG_DWORD, reinterpret_cast<const BYTE*>(&seven), 4));
+    const HiveDump after = m_hive.Dump();
+    EXPECT_TRUE(before == after) << DescribeDifference(before, after);
+}
+
+TEST_F(SysInfo, NoKeyHandleOutlivesACall)
+{
+    m_hive.SetString(kProductKey, "VersionStr", "1.0");
+    m_hive.CreateKey(std::string(kProductKey) + "\\Sub");
+    CFakeSysEnv& env = m_env;
+    BYTE data[300];
+    DWORD type, size;
+    char name[64];
+    DWORD nameLen;
+    const DWORD seven = 7;
+    struct Operation
+    {
+        const char* what;
+        std::function<int()> run;
+        int result;
+    } operations[] = {
+        {"read",
+         [&]
+         {
+             size = 64;
+             return env.ReadValue(kProductKey, "VersionStr", &type, data, &size);
+         },
+         1},
+        {"read of a missing value",
+         [&]
+         {
+             size = 64;
+             return env.ReadValue(kProductKey, "No", &type, data, &size);
+         },
+         0},
+        {"read into too small a buffer",
+         [&]
+         {
+             size = 1;
+             return env.ReadValue(kProductKey, "VersionStr", &type, data, &size);
+         },
+         0},
+        {"read below a missing key",
+         [&]
+         {
+             size = 64;
+             return env.ReadValue("SOFTWARE\\No", "VersionStr", &type, data, &size);
+         },
+         0},
+        {"write",
+         [&] { return env.WriteValue(kProductKey, "Mode", REG_DWORD, reinterpret_cast<const BYTE*>(&seven), 4); }, 1},
+        // The key opens; the system refuses the data's address.
+        {"write the system refuses",
+         [&] { return env.WriteValue(kProductKey, "Mode", REG_BINARY, reinterpret_cast<const BYTE*>(1), 4); }, 0},
+        {"enumeration",
+         [&]
+         {
+             nameLen = 64;
+             return env.EnumSubKey(kProductKey, 0, name, &nameLen, NULL, NULL, NULL);
+         },
+         1},
+        {"enumeration past the end",
+         [&]
+         {
+             nameLen = 64;
+             return env.EnumSubKey(kProductKey, 1, name, &nameLen, NULL, NULL, NULL);
+         },
+         0},
+        {"enumeration into too small a buffer",
+         [&]
+         {
+             nameLen = 2;
+             return env.EnumSubKey(kProductKey, 0, name, &nameLen, NULL, NULL, NULL);
+         },
+         0},
+    };
+    for (const Operation& op : operations)
+    {
+        const int before = CountOwnHandles();
+        ASSERT_GT(before, 0);
+        for (int i = 0; i < 4; ++i)
+            ASSERT_EQ(op.result, op.run()) << op.what;
+        EXPECT_EQ(before, CountOwnHandles()) << op.what;
+    }
+}
+
+// Sets or removes a variable of this process for the stand-in account
+// library, and restores it afterwards.
+class ScopedVariable
+{
+public:
+    ScopedVariable(const char* name, const char* value) : m_name(name), m_had(false)
+    {
+        char old[256];
+        const DWORD n = GetEnvironmentVariableA(name, old, sizeof(old));
+        m_had = n > 0 && n < sizeof(old);
+        if (m_had)
+            m_old = old;
+        SetEnvironmentVariableA(name, value);
+    }
+    ~ScopedVariable() { SetEnvironmentVariableA(m_name.c_str(), m_had ? m_old.c_str() : NULL); }
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had;
+};
+
+std::string Variable(const char* name)
+{
+    char text[1024] = "";
+    GetEnvironmentVariableA(name, text, sizeof(text));
+    return text;
+}
+
+int Counter(const char* name)
+{
+    return atoi(Variable(name).c_str());
+}
+
+TEST_F(SysInfo, AdministratorIsTheAccountsPrivilegeOnNt)
+{
+    // Only the stand-in library beside this program tells the privilege.
+    HMODULE hNetapi = GetModuleHandleA("netapi32.dll");
+    ASSERT_TRUE(hNetapi != NULL);
+    char loaded[MAX_PATH] = "";
+    GetModuleFileNameA(hNetapi, loaded, sizeof(loaded));
+    ASSERT_EQ(0, lstrcmpiA((ExeDirectory() + "\\netapi32.dll").c_str(), loaded)) << loaded;
+
+    char user[UNLEN + 1] = "";
+    DWORD userLen = sizeof(user);
+    ASSERT_TRUE(GetUserNameA(user, &userLen));
+
+    struct Case
+    {
+        const char* privilege; // NULL: the account database does not hold the user
+        bool admin;
+        bool record;
+    } cases[] = {
+        {"2", true, true},
+        {"1", false, true},
+        {"0", false, true},
+        {NULL, false, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.privilege != NULL ? c.privilege : "no account");
+        ScopedVariable privilege("QBX_STUB_USER_PRIV", c.privilege);
+        ScopedVariable asked("QBX_STUB_NETAPI_USER", NULL);
+        const int calls = Counter("QBX_STUB_NETAPI_CALLS");
+        const int frees = Counter("QBX_STUB_NETAPI_FREES");
+        EXPECT_EQ(c.admin, CFakeSysEnv(kWin2000).IsAdministrator());
+        EXPECT_EQ(calls + 1, Counter("QBX_STUB_NETAPI_CALLS"));
+        EXPECT_EQ(user, Variable("QBX_STUB_NETAPI_USER"));
+        if (c.record)
+        {
+            EXPECT_EQ(frees + 1, Counter("QBX_STUB_NETAPI_FREES")) << "the account record was not freed";
+        }
+    }
+}
+
+TEST_F(SysInfo, AdministratorWithoutLookupOutsideNt)
+{
+    ScopedVariable privilege("QBX_STUB_USER_PRIV", "0"); // a lookup would say no
+    const WindowsVersion versions[] = {kWin98, {VER_PLATFORM_WIN32_WINDOWS, 4, 0}, {VER_PLATFORM_WIN32s, 3, 95}};
+    for (const WindowsVersion& v : versions)
+    {
+        const int calls = Counter("QBX_STUB_NETAPI_CALLS");
+        EXPECT_TRUE(CFakeSysEnv(v).IsAdministrator()) << "platform " << v.platformId;
+        EXPECT_EQ(calls, Counter("QBX_STUB_NETAPI_CALLS")) << "platform " << v.platformId;
+    }
+}
+
+// A window of this thread that counts the messages dispatched to it.
+class CountingWindow
+{
+public:
+    CountingWindow()
+    {
+        WNDCLASSA wc;
+        ZeroMemory(&wc, sizeof(wc));
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.lpszClassName = "QbxWaitCounter";
+        RegisterClassA(&wc);
+        m_hWnd = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, NULL);
+        // Nothing that was queued before counts.
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        s_messages.clear();
+    }
+    ~CountingWindow() { DestroyWindow(m_hWnd); }
+
+    HWND Handle() const { return m_hWnd; }
+    int Dispatched(UINT message) const
+    {
+        int n = 0;
+        for (UINT m : s_messages)
+            n += m == message ? 1 : 0;
+        return n;
+    }
+    const std::vector<UINT>& Messages() const { return s_messages; }
+    int Queued(UINT message)
+    {
+        int n = 0;
+        MSG msg;
+        while (PeekMessageA(&msg, m_hWnd, message, message, PM_REMOVE))
+            ++n;
+        return n;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_APP || message == WM_KEYDOWN || message == WM_CHAR)
+            s_messages.push_back(message);
+        return DefWindowProcA(hWnd, message, wParam, lParam);
+    }
+
+    HWND m_hWnd;
+    static std::vector<UINT> s_messages;
+};
+std::vector<UINT> CountingWindow::s_messages;
+
+double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return (to.QuadPart - from.QuadPart) * 1000.0 / frequency.QuadPart;
+}
+
+TEST_F(SysInfo, WaitHandlesOneMessagePerTenMilliseconds)
+{
+    struct Case
+    {
+        int ms;
+        int steps;
+    } cases[] = {
+        {100, 10}, {25, 2}, {19, 1}, {10, 1}, {9, 0}, {5, 0}, {0, 0}, {-1, 0}, {-10, 0}, {-100, 0},
+    };
+    const int kPosted = 25;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "WaitWithMessages(" << c.ms << ")");
+        CountingWindow window;
+        for (int i = 0; i < kPosted; ++i)
+            ASSERT_TRUE(PostMessageA(window.Handle(), WM_APP, i, 0));
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        m_env.WaitWithMessages(c.ms);
+        QueryPerformanceCounter(&end);
+        const double elapsed = Milliseconds(start, end);
+
+        EXPECT_EQ(c.steps, window.Dispatched(WM_APP));
+        EXPECT_EQ(kPosted - c.steps, window.Queued(WM_APP));
+        // Wine's Sleep(10) was never seen to return early (at least 10.07 ms),
+        // so every step counts in full.
+        EXPECT_GE(elapsed, 10.0 * c.steps);
+        if (c.steps == 0)
+        {
+            EXPECT_LT(elapsed, 10.0) << "returns at once";
+        }
+    }
+}
+
+TEST_F(SysInfo, WaitTranslatesKeystrokes)
+{
+    CountingWindow window;
+    PostMessageA(window.Handle(), WM_KEYDOWN, 'A', 0x001e0001);
+    m_env.WaitWithMessages(20); // the key in the first step, its character in the second
+    const UINT expected[] = {WM_KEYDOWN, WM_CHAR};
+    EXPECT_EQ(std::vector<UINT>(expected, expected + 2), window.Messages());
+}
+} // namespace
