@@ -84,6 +84,32 @@ HBRUSH CDialog::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
                                                      reinterpret_cast<LPARAM>(pWnd->m_hWnd)));
 }
 
+void CDialog::CenterWindow()
+{
+    RECT rcDlg;
+    RECT rcArea;
+    ::GetWindowRect(m_hWnd, &rcDlg);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &rcArea, 0);
+    RECT rcCenter = rcArea;
+    HWND hWndOwner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (hWndOwner != NULL && ::IsWindowVisible(hWndOwner) && !::IsIconic(hWndOwner))
+        ::GetWindowRect(hWndOwner, &rcCenter);
+
+    const int cx = rcDlg.right - rcDlg.left;
+    const int cy = rcDlg.bottom - rcDlg.top;
+    int x = (rcCenter.left + rcCenter.right - cx) / 2;
+    int y = (rcCenter.top + rcCenter.bottom - cy) / 2;
+    if (x + cx > rcArea.right)
+        x = rcArea.right - cx;
+    if (x < rcArea.left)
+        x = rcArea.left;
+    if (y + cy > rcArea.bottom)
+        y = rcArea.bottom - cy;
+    if (y < rcArea.top)
+        y = rcArea.top;
+    ::SetWindowPos(m_hWnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 BOOL CDialog::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
 {
     switch (uMsg)
@@ -134,9 +160,22 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
     BOOL bDefault = FALSE;
     BOOL* pbOuter = pThis->m_pbDefault;
     pThis->m_pbDefault = &bDefault;
+    RECT rcBefore = {0, 0, 0, 0};
+    if (uMsg == WM_INITDIALOG)
+        ::GetWindowRect(hWnd, &rcBefore);
     LRESULT lResult = 0;
     BOOL bHandled = pThis->ProcessWindowMessage(uMsg, wParam, lParam, lResult);
     pThis->m_pbDefault = pbOuter;
+
+    // A dialog that did not place itself while it was set up is centred,
+    // over the window that owns it or on the screen.
+    if (uMsg == WM_INITDIALOG)
+    {
+        RECT rcAfter;
+        ::GetWindowRect(hWnd, &rcAfter);
+        if (rcAfter.left == rcBefore.left && rcAfter.top == rcBefore.top)
+            pThis->CenterWindow();
+    }
 
     if (uMsg == WM_NCDESTROY)
     {

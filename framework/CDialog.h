@@ -46,6 +46,9 @@ protected:
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
 
 private:
+    // Centres the dialog over its owner, or on the screen's work area when
+    // it has none, keeping it on the screen.
+    void CenterWindow();
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     UINT m_nIDTemplate;

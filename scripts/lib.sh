@@ -70,6 +70,15 @@ qbx_start_prefix() {
     qbx_log "wineserver for $WINEPREFIX (pid $!)"
 }
 
+# qbx_use_virtual_desktop: windows of the current prefix open inside one
+# Wine-drawn desktop rather than as X windows of their own. Dialogs then get
+# their captions and close at once, without waiting for a window manager
+# that Xvfb does not have.
+qbx_use_virtual_desktop() {
+    "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+}
+
 # qbx_start_wine PREFIX: display and one prefix, as most scripts need.
 qbx_start_wine() {
     qbx_start_display

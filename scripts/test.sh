@@ -17,6 +17,8 @@ qbx_start_display
 # The end-to-end tests run the real program against the HKLM of a prefix of
 # their own; every other test redirects HKLM into a private hive.
 qbx_start_prefix "$QBX_ROOT/build/test/e2e-prefix"
+qbx_use_virtual_desktop
 qbx_start_prefix "$QBX_ROOT/build/test/wineprefix"
+qbx_use_virtual_desktop
 qbx_log "test build (x86_64) and tests"
 cmake --workflow --preset test

@@ -1,8 +1,297 @@
-// placeholder
+// CXpNoticeDlg, driven as a user would: its texts and layout, the
+// "Understand" box that unlocks "OK", the ways out, and the red bold heading.
 #include <gtest/gtest.h>
-#include "XpNoticeDlg.h"
+
+#include <string>
+#include <vector>
+
 #include "WindowDriver.h"
-TEST(XpNoticeDlg, Shows) {
-    CXpNoticeDlg dlg; ModalScript s; s.When("Information for Windows XP users", [](HWND h){ PumpFor(100); PostKey(h, VK_ESCAPE); });
+#include "XpNoticeDlg.h"
+#include "resource.h"
+
+namespace
+{
+const char kCaption[] = "Information for Windows XP users";
+
+bool OkEnabled(HWND hDlg)
+{
+    return IsWindowEnabled(GetDlgItem(hDlg, IDOK)) != FALSE;
+}
+
+LRESULT BoxState(HWND hDlg)
+{
+    return SendMessageA(GetDlgItem(hDlg, IDC_UNDERSTAND), BM_GETCHECK, 0, 0);
+}
+
+RECT ClientRectOf(HWND hDlg, int id)
+{
+    RECT rc;
+    HWND hCtl = GetDlgItem(hDlg, id);
+    GetWindowRect(hCtl, &rc);
+    MapWindowPoints(NULL, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// The size a control's text needs in the control's own font.
+SIZE TextExtent(HWND hCtl, UINT uFormat, int nWidth)
+{
+    HDC hdc = GetDC(hCtl);
+    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageA(hCtl, WM_GETFONT, 0, 0)));
+    std::string text = GetText(hCtl);
+    RECT rc = {0, 0, nWidth, 0};
+    DrawTextA(hdc, text.c_str(), -1, &rc, uFormat | DT_CALCRECT);
+    SelectObject(hdc, hOld);
+    ReleaseDC(hCtl, hdc);
+    SIZE size = {rc.right - rc.left, rc.bottom - rc.top};
+    return size;
+}
+
+void PressSpaceOnTheBox(HWND hDlg)
+{
+    HWND hBox = GetDlgItem(hDlg, IDC_UNDERSTAND);
+    PostMessageA(hBox, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    PostMessageA(hBox, WM_KEYUP, VK_SPACE, 0xC0390001);
+}
+
+// The first control of a dialog that gets the keyboard focus, recorded as it
+// happens: a window test running beside this one may take the activation,
+// and with it the focus, away again at any time.
+HWND g_hFirstFocus = NULL;
+
+LRESULT CALLBACK RecordFirstFocus(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    HWND hWnd = reinterpret_cast<HWND>(wParam);
+    if (nCode == HCBT_SETFOCUS && g_hFirstFocus == NULL && hWnd != NULL && (GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD))
+        g_hFirstFocus = hWnd;
+    return CallNextHookEx(NULL, nCode, wParam, lParam);
+}
+
+void ExpectOpeningState(HWND hDlg)
+{
+    EXPECT_EQ("Important Notice", GetItemText(hDlg, IDC_NOTICE_HEADING));
+    EXPECT_EQ("Be sure to click Continue Anyway, when this screen appears.\r\n"
+              "You can continue the installation with no problem.",
+              GetItemText(hDlg, IDC_NOTICE_BODY));
+    EXPECT_EQ("Understand", GetItemText(hDlg, IDC_UNDERSTAND));
+    EXPECT_EQ("OK", GetItemText(hDlg, IDOK));
+    EXPECT_EQ(BST_UNCHECKED, BoxState(hDlg));
+    EXPECT_FALSE(OkEnabled(hDlg));
+    EXPECT_EQ(GetDlgItem(hDlg, IDC_UNDERSTAND), g_hFirstFocus) << "the focus went elsewhere first";
+    EXPECT_EQ(0, GetWindowLongA(hDlg, GWL_STYLE) & WS_SYSMENU) << "the caption would get a close button";
+}
+
+// Every control lies inside the dialog, none covers another, the picture is
+// shown at its full 300 x 237 pixels and each text fits its control in the
+// font it is drawn with.
+void ExpectEverythingVisible(HWND hDlg)
+{
+    const int ids[] = {IDC_NOTICE_HEADING, IDC_NOTICE_BODY, IDC_NOTICE_PICTURE, IDC_UNDERSTAND, IDOK};
+    RECT client;
+    GetClientRect(hDlg, &client);
+    for (int id : ids)
+    {
+        SCOPED_TRACE("control " + std::to_string(id));
+        RECT rc = ClientRectOf(hDlg, id);
+        EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= client.right && rc.bottom <= client.bottom);
+        for (int other : ids)
+        {
+            RECT rcOther = ClientRectOf(hDlg, other), both;
+            EXPECT_TRUE(other == id || !IntersectRect(&both, &rc, &rcOther)) << "overlaps control " << other;
+        }
+    }
+    RECT picture = ClientRectOf(hDlg, IDC_NOTICE_PICTURE);
+    EXPECT_EQ(300, picture.right - picture.left);
+    EXPECT_EQ(237, picture.bottom - picture.top);
+
+    struct Text
+    {
+        int id;
+        UINT format;
+        int extra; // room the control needs beside its text
+    };
+    const Text texts[] = {
+        {IDC_NOTICE_HEADING, DT_SINGLELINE, 0},
+        {IDC_NOTICE_BODY, DT_WORDBREAK, 0},
+        {IDC_UNDERSTAND, DT_SINGLELINE, GetSystemMetrics(SM_CXMENUCHECK) + 4},
+    };
+    for (const Text& t : texts)
+    {
+        SCOPED_TRACE("text of control " + std::to_string(t.id));
+        RECT rc = ClientRectOf(hDlg, t.id);
+        SIZE need = TextExtent(GetDlgItem(hDlg, t.id), t.format, rc.right - rc.left - t.extra);
+        EXPECT_LE(need.cx + t.extra, rc.right - rc.left);
+        EXPECT_LE(need.cy, rc.bottom - rc.top);
+    }
+}
+
+// Only the heading's text is red; every control keeps the dialog's own
+// background brush, the same one each time, so nothing is made per message.
+void ExpectOnlyTheHeadingRed(HWND hDlg)
+{
+    struct Case
+    {
+        const char* name;
+        UINT msg;
+        int id; // 0: the dialog itself
+        bool red;
+    };
+    const Case cases[] = {
+        {"heading", WM_CTLCOLORSTATIC, IDC_NOTICE_HEADING, true},
+        {"body", WM_CTLCOLORSTATIC, IDC_NOTICE_BODY, false},
+        {"picture", WM_CTLCOLORSTATIC, IDC_NOTICE_PICTURE, false},
+        {"check box", WM_CTLCOLORSTATIC, IDC_UNDERSTAND, false},
+        {"heading as a button", WM_CTLCOLORBTN, IDC_NOTICE_HEADING, false},
+        {"OK", WM_CTLCOLORBTN, IDOK, false},
+        {"dialog", WM_CTLCOLORDLG, 0, false},
+    };
+    HDC hdc = CreateCompatibleDC(NULL);
+    HDC hdcDefault = CreateCompatibleDC(NULL);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const WPARAM wDefault = reinterpret_cast<WPARAM>(hdcDefault);
+        const LPARAM lCtl = reinterpret_cast<LPARAM>(c.id != 0 ? GetDlgItem(hDlg, c.id) : hDlg);
+        SetTextColor(hdcDefault, RGB(1, 2, 3));
+        LRESULT defaultBrush = DefWindowProcA(hDlg, c.msg, wDefault, lCtl);
+        EXPECT_NE(RGB(255, 0, 0), GetTextColor(hdcDefault));
+        for (int pass = 0; pass < 2; ++pass)
+        {
+            SetTextColor(hdc, RGB(1, 2, 3));
+            EXPECT_EQ(defaultBrush, SendMessageA(hDlg, c.msg, reinterpret_cast<WPARAM>(hdc), lCtl));
+            EXPECT_EQ(c.red ? RGB(255, 0, 0) : GetTextColor(hdcDefault), GetTextColor(hdc));
+        }
+    }
+    DeleteDC(hdcDefault);
+    DeleteDC(hdc);
+}
+
+HFONT FontHandle(HWND hDlg, int id)
+{
+    return reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(hDlg, id), WM_GETFONT, 0, 0));
+}
+
+LOGFONTA LogFont(HFONT hFont)
+{
+    LOGFONTA lf;
+    ZeroMemory(&lf, sizeof(lf));
+    EXPECT_EQ(static_cast<int>(sizeof(lf)), GetObjectA(hFont, sizeof(lf), &lf)) << "no valid font";
+    return lf;
+}
+} // namespace
+
+TEST(XpNoticeDlg, OpensWithTextsInPlaceOkGreyedAndOnlyTheHeadingRed)
+{
+    g_hFirstFocus = NULL;
+    HHOOK hHook = SetWindowsHookExA(WH_CBT, RecordFirstFocus, NULL, GetCurrentThreadId());
+    CXpNoticeDlg dlg;
+    ModalScript script;
+    script.When(kCaption, ExpectOpeningState).When(kCaption, ExpectEverythingVisible);
+    script.When(kCaption, ExpectOnlyTheHeadingRed).When(kCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_TRUE(script.Done());
+    UnhookWindowsHookEx(hHook);
+}
+
+// Each click or space bar on the box switches "OK" with it. The keys go to
+// the box itself rather than to whatever has the focus: a window test running
+// beside this one may take the activation, and with it the focus, away.
+TEST(XpNoticeDlg, UnderstandSwitchesOk)
+{
+    struct Toggle
+    {
+        const char* name;
+        void (*act)(HWND hDlg);
+    };
+    const Toggle toggles[] = {
+        {"click", [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); }},
+        {"click again", [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); }},
+        {"space bar", PressSpaceOnTheBox},
+        {"space bar again", PressSpaceOnTheBox},
+        {"BM_CLICK sent", [](HWND hDlg) { SendMessageA(GetDlgItem(hDlg, IDC_UNDERSTAND), BM_CLICK, 0, 0); }},
+        {"space bar to clear", PressSpaceOnTheBox},
+        {"click to tick", [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); }},
+    };
+    CXpNoticeDlg dlg;
+    ModalScript script;
+    bool bTicked = false;
+    for (const Toggle& t : toggles)
+    {
+        script.When(kCaption, t.act);
+        script.When(kCaption,
+                    [&bTicked, &t](HWND hDlg)
+                    {
+                        bTicked = !bTicked;
+                        EXPECT_EQ(bTicked ? BST_CHECKED : BST_UNCHECKED, BoxState(hDlg)) << t.name;
+                        EXPECT_EQ(bTicked, OkEnabled(hDlg)) << t.name;
+                    });
+    }
+    script.When(kCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_TRUE(script.Done());
+}
+
+// Escape leaves in either state; OK, by mouse or Enter, only once the box is
+// ticked.
+TEST(XpNoticeDlg, WaysOut)
+{
+    struct Case
+    {
+        const char* name;
+        bool tick;
+        std::vector<UINT> keys; // 0 stands for a click on OK
+        INT_PTR result;
+    };
+    const Case cases[] = {
+        {"Escape with the box clear", false, {VK_ESCAPE}, IDCANCEL},
+        {"Escape with the box ticked", true, {VK_ESCAPE}, IDCANCEL},
+        {"OK after ticking", true, {0}, IDOK},
+        {"Enter after ticking", true, {VK_RETURN}, IDOK},
+        {"Enter does nothing while the box is clear", false, {VK_RETURN, VK_ESCAPE}, IDCANCEL},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CXpNoticeDlg dlg;
+        ModalScript script;
+        if (c.tick)
+            script.When(kCaption, [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); });
+        for (UINT key : c.keys)
+            script.When(kCaption, [key](HWND hDlg) { key == 0 ? PostClick(hDlg, IDOK) : PostKey(hDlg, key); });
+        EXPECT_EQ(c.result, dlg.DoModal());
+        EXPECT_TRUE(script.Done());
+    }
+}
+
+// The heading's bold 16-unit Arial is a font of its own, stays valid through
+// a repaint while the dialog is up and is released with the dialog.
+TEST(XpNoticeDlg, HeadingKeepsItsBoldFont)
+{
+    HFONT hHeading = NULL;
+    {
+        CXpNoticeDlg dlg;
+        ModalScript script;
+        script.When(kCaption,
+                    [&hHeading](HWND hDlg)
+                    {
+                        hHeading = FontHandle(hDlg, IDC_NOTICE_HEADING);
+                        EXPECT_NE(hHeading, FontHandle(hDlg, IDC_NOTICE_BODY));
+                        InvalidateRect(hDlg, NULL, TRUE);
+                        UpdateWindow(hDlg);
+                    });
+        script.When(kCaption,
+                    [&hHeading](HWND hDlg)
+                    {
+                        EXPECT_EQ(hHeading, FontHandle(hDlg, IDC_NOTICE_HEADING));
+                        LOGFONTA lf = LogFont(hHeading);
+                        EXPECT_EQ(-16, lf.lfHeight);
+                        EXPECT_EQ(FW_BOLD, lf.lfWeight);
+                        EXPECT_STREQ("Arial", lf.lfFaceName);
+                        EXPECT_NE(FW_BOLD, LogFont(FontHandle(hDlg, IDC_NOTICE_BODY)).lfWeight);
+                        PostKey(hDlg, VK_ESCAPE);
+                    });
+        dlg.DoModal();
+        EXPECT_TRUE(script.Done());
+    }
+    ASSERT_NE(static_cast<HFONT>(NULL), hHeading);
+    EXPECT_EQ(0u, GetObjectType(hHeading)) << "the heading font outlived its dialog";
 }

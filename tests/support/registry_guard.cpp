@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 static const char* const kProgramKeys[] = {
@@ -33,19 +34,39 @@ int main(int argc, char** argv)
             ++failures;
         }
     }
+    // Private hives are named "<test>.<process id>": one whose process is
+    // gone was left behind (by a crash, or a test that forgot to clean up).
+    // Hives of running processes belong to another test run on this prefix.
     HKEY hParent;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHiveParent, 0, KEY_READ, &hParent) == ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHiveParent, 0, KEY_READ | KEY_WRITE, &hParent) == ERROR_SUCCESS)
     {
-        DWORD subKeys = 0;
-        RegQueryInfoKeyA(hParent, NULL, NULL, NULL, &subKeys, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
-        RegCloseKey(hParent);
-        if (subKeys != 0 && after)
+        char name[1024];
+        for (DWORD i = 0;;)
         {
-            printf("%lu private hives were left behind under HKCU\\%s\n", static_cast<unsigned long>(subKeys),
-                   kHiveParent);
-            ++failures;
+            DWORD nameLen = sizeof(name);
+            if (RegEnumKeyExA(hParent, i, name, &nameLen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+                break;
+            const char* dot = strrchr(name, '.');
+            DWORD pid = dot != NULL ? strtoul(dot + 1, NULL, 10) : 0;
+            HANDLE hProcess = pid != 0 ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid) : NULL;
+            DWORD exitCode = 0;
+            const bool alive = hProcess != NULL && GetExitCodeProcess(hProcess, &exitCode) && exitCode == STILL_ACTIVE;
+            if (hProcess != NULL)
+                CloseHandle(hProcess);
+            if (alive)
+            {
+                ++i;
+                continue;
+            }
+            if (after)
+            {
+                printf("a private hive was left behind: HKCU\\%s\\%s\n", kHiveParent, name);
+                ++failures;
+            }
+            RegDeleteTreeA(hParent, name);
+            RegDeleteKeyA(hParent, name);
         }
-        RegDeleteTreeA(HKEY_CURRENT_USER, kHiveParent);
+        RegCloseKey(hParent);
     }
     printf("%s: %s\n", after ? "after the suite" : "before the suite", failures ? "FAILED" : "clean");
     return failures ? 1 : 0;

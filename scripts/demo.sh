@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The demo: QbxMender.exe on a Windows XP machine (a Wine prefix of its own)
+# whose Corvana Quellbox has both of its USB problems. With a display it opens
+# the wizard there and waits until you close it; without one it walks the
+# wizard by itself and writes a screenshot of every page into
+# build/demo/screenshots. Every run starts again from the broken machine.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$QBX_ROOT"
+
+headless=
+[ -n "${DISPLAY:-}" ] || headless=1
+packages=("${QBX_PACKAGES[@]}")
+[ -z "$headless" ] || packages+=(imagemagick)
+qbx_install_packages "${packages[@]}"
+
+qbx_log "building the program and the demo's stand-ins"
+cmake --preset test >/dev/null
+cmake --build --preset test --target QbxMender netapi32_stub_demo vtinst32_demo qbx_demo_walk
+
+demo=$QBX_ROOT/build/demo
+prefix=$demo/prefix
+trap qbx_stop_wine EXIT
+qbx_start_display
+qbx_start_prefix "$prefix"
+
+# Wine's own fonts, which this Wine does not find by itself: without Marlett
+# the caption's close button shows a letter.
+cp -u /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
+
+# The program where a user would have put it, with the stand-ins for the
+# account database and the maker's installer library beside it.
+app=$prefix/drive_c/QbxMender
+mkdir -p "$app"
+cp build/test/app/QbxMender.exe build/test/demo/netapi32.dll build/test/demo/VtInst32.dll "$app/"
+export QBX_STUB_USER_PRIV=2 # the account library's answer: an administrator
+
+qbx_log "resetting the demo machine from demo/machine.reg"
+"$WINE64" reg import "$("$WINE64" winepath -w "$QBX_ROOT/demo/machine.reg")" >/dev/null
+program='C:\QbxMender\QbxMender.exe'
+
+if [ -z "$headless" ]; then
+    qbx_log "the wizard is open on $DISPLAY; the demo ends when you close it"
+    "$WINE64" "$program"
+    exit 0
+fi
+
+# Headless: the walk stops at every page and prints "shot NAME X Y W H" (in
+# desktop coordinates); the page is taken from the virtual desktop's window,
+# then the walk goes on.
+shots=$demo/screenshots
+rm -rf "$shots"
+mkdir -p "$shots"
+qbx_log "walking the wizard on $DISPLAY"
+coproc WALK { "$WINE64" build/test/demo/qbx_demo_walk.exe "$program"; }
+walk_pid=$WALK_PID
+exec {from_walk}<&"${WALK[0]}" {to_walk}>&"${WALK[1]}"
+while read -r -u "$from_walk" word name x y w h; do
+    if [ "$word" != shot ]; then
+        printf '%s\n' "$word $name $x $y $w $h"
+        continue
+    fi
+    import -window "Default - Wine desktop" -crop "${w}x${h}+${x}+${y}" +repage "$shots/$name.png"
+    qbx_log "page: $name"
+    echo next >&"$to_walk"
+done
+status=0
+wait "$walk_pid" || status=$?
+exec {from_walk}<&- {to_walk}>&-
+if [ "$status" -ne 0 ]; then
+    qbx_log "the walk through the wizard failed"
+    exit "$status"
+fi
+echo "Screenshots of every page: $shots"
+ls "$shots"
