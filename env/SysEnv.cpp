@@ -73,7 +73,7 @@ bool CSysEnv::GetPrinterPort(char* pszPort)
     DWORD dwSize = sizeof(szName);
     SetRootKey(HKEY_LOCAL_MACHINE);
     if (ReadValue(c_szProductKey, c_szPrinterNameValue, &dwType, reinterpret_cast<BYTE*>(szName), &dwSize) != 1 ||
-        szName[sizeof(szName) - 1] != '\0')
+        memchr(szName, '\0', sizeof(szName)) == NULL)
         lstrcpynA(szName, c_szDefaultPrinter, sizeof(szName));
 
     CPrinterHolder printer;
