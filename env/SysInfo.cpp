@@ -4,6 +4,8 @@
 
 #include <lm.h>
 
+#include "SystemLibrary.h"
+
 CSysInfo::CSysInfo() : m_hRootKey(NULL), m_nOsKind(OSK_OTHER)
 {
     m_szWindowsDir[0] = '\0';
@@ -119,17 +121,35 @@ bool CSysInfo::IsAdministrator() const
     if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, szName, lstrlenA(szName), wszName, UNLEN + 2) < 1)
         return false;
 
+    typedef NET_API_STATUS(WINAPI * PFN_NETUSERGETINFO)(LPCWSTR, LPCWSTR, DWORD, LPBYTE*);
+    typedef NET_API_STATUS(WINAPI * PFN_NETAPIBUFFERFREE)(LPVOID);
+    CSystemLibrary netapi("netapi32.dll");
+    PFN_NETUSERGETINFO pfnNetUserGetInfo;
+    PFN_NETAPIBUFFERFREE pfnNetApiBufferFree;
+    if (!netapi.GetProc("NetUserGetInfo", pfnNetUserGetInfo) ||
+        !netapi.GetProc("NetApiBufferFree", pfnNetApiBufferFree))
+        return false;
+
     LPBYTE pBuffer = NULL;
-    if (::NetUserGetInfo(NULL, wszName, 11, &pBuffer) != NERR_Success || pBuffer == NULL)
+    if (pfnNetUserGetInfo(NULL, wszName, 11, &pBuffer) != NERR_Success || pBuffer == NULL)
         return false;
     const bool bAdmin = reinterpret_cast<const USER_INFO_11*>(pBuffer)->usri11_priv == USER_PRIV_ADMIN;
-    ::NetApiBufferFree(pBuffer);
+    pfnNetApiBufferFree(pBuffer);
     return bAdmin;
 }
 
 void CSysInfo::WaitWithMessages(int nMilliseconds)
 {
-    for (int nSteps = nMilliseconds / 10; nSteps > 0; --nSteps)
+    // Step n ends 10 * n ms after the start, so the time a message takes to
+    // handle comes out of its step rather than adding to the pause, and a
+    // system timer coarser than 10 ms does not stretch every step. Without a
+    // performance counter each step simply sleeps 10 ms.
+    LARGE_INTEGER liFrequency;
+    LARGE_INTEGER liStart;
+    const bool bTimed =
+        ::QueryPerformanceFrequency(&liFrequency) && liFrequency.QuadPart > 0 && ::QueryPerformanceCounter(&liStart);
+    const int nSteps = nMilliseconds / 10;
+    for (int nStep = 1; nStep <= nSteps; ++nStep)
     {
         MSG msg;
         if (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
@@ -137,6 +157,20 @@ void CSysInfo::WaitWithMessages(int nMilliseconds)
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }
-        ::Sleep(10);
+        if (!bTimed)
+        {
+            ::Sleep(10);
+            continue;
+        }
+        const LONGLONG llDueUs = nStep * 10000LL;
+        for (;;)
+        {
+            LARGE_INTEGER liNow;
+            ::QueryPerformanceCounter(&liNow);
+            const LONGLONG llElapsedUs = (liNow.QuadPart - liStart.QuadPart) * 1000000 / liFrequency.QuadPart;
+            if (llElapsedUs >= llDueUs)
+                break;
+            ::Sleep(static_cast<DWORD>((llDueUs - llElapsedUs + 999) / 1000));
+        }
     }
 }
