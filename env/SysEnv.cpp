@@ -4,8 +4,6 @@
 #include <string.h>
 #include <winspool.h>
 
-#include "SystemLibrary.h"
-
 namespace
 {
 const char c_szProductKey[] = "SOFTWARE\\Veltro\\Quellbox";
@@ -14,19 +12,15 @@ const char c_szPrinterNameValue[] = "PRINTERNAME";
 const char c_szDefaultPrinter[] = "Corvana R310/R520 Series";
 const char c_szUsbPort[] = "QBXUSB1:";
 
-typedef BOOL(WINAPI* PFN_OPENPRINTERA)(LPSTR, LPHANDLE, LPPRINTER_DEFAULTSA);
-typedef BOOL(WINAPI* PFN_GETPRINTERA)(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
-typedef BOOL(WINAPI* PFN_CLOSEPRINTER)(HANDLE);
-
 // Closes the printer opened inside GetPrinterPort and frees its record.
 class CPrinterHolder
 {
 public:
-    explicit CPrinterHolder(PFN_CLOSEPRINTER pfnClose) : m_hPrinter(NULL), m_hRecord(NULL), m_pfnClose(pfnClose) {}
+    CPrinterHolder() : m_hPrinter(NULL), m_hRecord(NULL) {}
     ~CPrinterHolder()
     {
         if (m_hPrinter != NULL)
-            m_pfnClose(m_hPrinter);
+            ::ClosePrinter(m_hPrinter);
         if (m_hRecord != NULL)
             ::GlobalFree(m_hRecord);
     }
@@ -34,7 +28,6 @@ public:
     HGLOBAL m_hRecord;
 
 private:
-    PFN_CLOSEPRINTER m_pfnClose;
     CPrinterHolder(const CPrinterHolder&);
     CPrinterHolder& operator=(const CPrinterHolder&);
 };
@@ -83,31 +76,21 @@ bool CSysEnv::GetPrinterPort(char* pszPort)
         memchr(szName, '\0', sizeof(szName)) == NULL)
         lstrcpynA(szName, c_szDefaultPrinter, sizeof(szName));
 
-    CSystemLibrary spooler("winspool.drv");
-    PFN_OPENPRINTERA pfnOpenPrinter;
-    PFN_GETPRINTERA pfnGetPrinter;
-    PFN_CLOSEPRINTER pfnClosePrinter;
-    if (!spooler.GetProc("OpenPrinterA", pfnOpenPrinter) || !spooler.GetProc("GetPrinterA", pfnGetPrinter) ||
-        !spooler.GetProc("ClosePrinter", pfnClosePrinter))
-        return false;
-
-    // Declared after the library, so the printer is closed before the
-    // library is released.
-    CPrinterHolder printer(pfnClosePrinter);
-    if (!pfnOpenPrinter(szName, &printer.m_hPrinter, NULL))
+    CPrinterHolder printer;
+    if (!::OpenPrinterA(szName, &printer.m_hPrinter, NULL))
     {
         printer.m_hPrinter = NULL;
         return false;
     }
     DWORD dwNeeded = 0;
-    pfnGetPrinter(printer.m_hPrinter, 2, NULL, 0, &dwNeeded);
+    ::GetPrinterA(printer.m_hPrinter, 2, NULL, 0, &dwNeeded);
     if (dwNeeded == 0)
         return false;
     printer.m_hRecord = ::GlobalAlloc(GMEM_ZEROINIT, dwNeeded);
     if (printer.m_hRecord == NULL)
         return false;
     BYTE* pRecord = static_cast<BYTE*>(printer.m_hRecord); // GMEM_FIXED: the handle is the address
-    if (!pfnGetPrinter(printer.m_hPrinter, 2, pRecord, dwNeeded, &dwNeeded))
+    if (!::GetPrinterA(printer.m_hPrinter, 2, pRecord, dwNeeded, &dwNeeded))
         return false;
 
     // A port text that does not fit the buffer cannot be a port this

@@ -4,8 +4,6 @@
 
 #include <lm.h>
 
-#include "SystemLibrary.h"
-
 CSysInfo::CSysInfo() : m_hRootKey(NULL), m_nOsKind(OSK_OTHER)
 {
     m_szWindowsDir[0] = '\0';
@@ -121,20 +119,11 @@ bool CSysInfo::IsAdministrator() const
     if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, szName, lstrlenA(szName), wszName, UNLEN + 2) < 1)
         return false;
 
-    typedef NET_API_STATUS(WINAPI * PFN_NETUSERGETINFO)(LPCWSTR, LPCWSTR, DWORD, LPBYTE*);
-    typedef NET_API_STATUS(WINAPI * PFN_NETAPIBUFFERFREE)(LPVOID);
-    CSystemLibrary netapi("netapi32.dll");
-    PFN_NETUSERGETINFO pfnNetUserGetInfo;
-    PFN_NETAPIBUFFERFREE pfnNetApiBufferFree;
-    if (!netapi.GetProc("NetUserGetInfo", pfnNetUserGetInfo) ||
-        !netapi.GetProc("NetApiBufferFree", pfnNetApiBufferFree))
-        return false;
-
     LPBYTE pBuffer = NULL;
-    if (pfnNetUserGetInfo(NULL, wszName, 11, &pBuffer) != NERR_Success || pBuffer == NULL)
+    if (::NetUserGetInfo(NULL, wszName, 11, &pBuffer) != NERR_Success || pBuffer == NULL)
         return false;
     const bool bAdmin = reinterpret_cast<const USER_INFO_11*>(pBuffer)->usri11_priv == USER_PRIV_ADMIN;
-    pfnNetApiBufferFree(pBuffer);
+    ::NetApiBufferFree(pBuffer);
     return bAdmin;
 }
 
