@@ -320,7 +320,7 @@ DWORD WINAPI DriveRound(LPVOID pParam)
     poster.hGo = ::CreateEventA(NULL, TRUE, FALSE, NULL);
     poster.bStop = FALSE;
     poster.nPosted = 0;
-    HANDLE hPoster = round.nIntervalMs > 0 ? ::CreateThread(NULL, 0, PostProbes, &poster, 0, NULL) : NULL;
+    HANDLE hPoster = round.nIntervalMs != 0 ? ::CreateThread(NULL, 0, PostProbes, &poster, 0, NULL) : NULL;
 
     // The click: the button handles it and notifies the wizard, whose
     // handler runs the whole diagnosis before the call returns.
