@@ -148,7 +148,12 @@ void CQbxMenderDlg::OnOK()
         GetDlgItem(IDOK).EnableWindow(FALSE);
         const int nResult = Diagnose();
         GetDlgItem(IDC_PAGETEXT).SetWindowText(GetReportText(nResult));
-        GetDlgItem(IDOK).EnableWindow(TRUE);
+        CWnd button = GetDlgItem(IDOK);
+        button.EnableWindow(TRUE);
+        // Disabling the button took the focus from it and left it nowhere,
+        // where Enter would no longer act on the page: give it back.
+        if (::GetFocus() == NULL)
+            SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button.m_hWnd), TRUE);
         if (nResult > 0)
         {
             m_nStep = STEP_REPORT;

@@ -24,10 +24,6 @@ trap qbx_stop_wine EXIT
 qbx_start_display
 qbx_start_prefix "$prefix"
 
-# Wine's own fonts, which this Wine does not find by itself: without Marlett
-# the caption's close button shows a letter.
-cp -u /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
-
 # The program where a user would have put it, with the stand-ins for the
 # account database and the maker's installer library beside it.
 app=$prefix/drive_c/QbxMender

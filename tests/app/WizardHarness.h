@@ -1,0 +1,220 @@
+// What the wizard's tests share: the wizard with a few observation points, a
+// user who walks through it step by step, the machine states the diagnosis
+// tells apart, and the installer library on the search path.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "PrivateHive.h"
+#include "QbxMenderDlg.h"
+
+const char kAboutCaption[] = "About QbxMender";
+const char kNoticeCaption[] = "Information for Windows XP users";
+
+// The page texts, as the user reads them.
+const char kWelcomePage[] =
+    "                +++++About QBX Mender Software+++++\r\n\r\nThis software is the self-diagnosis "
+    "program for QX-R310/\r\nQX-R520Series.\r\n\r\nClick <Next>, to start the program.";
+const char kDiagnosingPage[] = "Now Diagnosing.\r\nPlease wait...";
+const char kNoProblemPage[] = "The QBX Mender did not find any problems.";
+const char kNotInstalledPage[] = "Corvana Quellbox is not installed.\r\n";
+const char kNotAdminPage[] = "You must be logged in as administrator.\r\n";
+const char kPortLine[] = "The QBX Mender found USB problem.(Registory)\r\n";
+const char kDriverLines[] = "The QBX Mender found USB problem.(Driver)\r\nCheck the connection of the PC and the fax "
+                            "machine.\r\n";
+const char kClearLines[] = "\r\nClick <Next>, to clear the problem.\r\n";
+const char kPortRepaired[] = "Registory data is set to USB setting correctly.\r\n";
+const char kDriverRepaired[] = "Finished correctly.\r\n";
+const char kFailed[] = "Ended in failure.\r\n";
+const char kNext[] = "Next >";
+const char kFinish[] = "Finish";
+
+// The wizard as the program runs it, with what a test cannot see from
+// outside recorded on the way: the button text when the window first shows,
+// the state at WM_DESTROY, and how deeply OnOK was ever nested.
+class CWizardUnderTest : public CQbxMenderDlg
+{
+public:
+    CWizardUnderTest();
+
+    std::string m_buttonWhenShown; // "" when WM_SHOWWINDOW never came
+    bool m_bDestroyed;
+    std::string m_pageAtDestroy;
+    int m_nPosAtDestroy;
+    bool m_bInOkAtDestroy;
+    HANDLE m_hPropAfterDestroy; // the instance-name property at WM_NCDESTROY
+    int m_nOkDepth;
+    int m_nMaxOkDepth;
+    int m_nOkCalls;
+    int m_nIconErases;  // WM_ICONERASEBKGND with a device context, while minimised
+    int m_nCancelsInOk; // IDCANCEL commands that came while OnOK ran
+
+protected:
+    virtual void OnOK();
+    virtual BOOL ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+};
+
+// What the user sees of the wizard at one moment.
+struct WizardView
+{
+    std::string page;
+    std::string button;
+    bool enabled;
+    int pos;
+    bool operator==(const WizardView& o) const
+    {
+        return page == o.page && button == o.button && enabled == o.enabled && pos == o.pos;
+    }
+};
+WizardView ViewOf(HWND hWizard);
+std::ostream& operator<<(std::ostream& os, const WizardView& v);
+// "\r\n" shown as such, so that a wrong line break is visible in a failure.
+std::string Escaped(const std::string& text);
+
+std::string PageText(HWND hWizard);
+bool ButtonEnabled(HWND hWizard);
+int ProgressPos(HWND hWizard);
+// Low and high bound of the progress bar.
+std::pair<int, int> ProgressRange(HWND hWizard);
+
+// A user at the wizard: each step waits for what a user would wait for on
+// the screen, then acts, mostly by posting input. A thread timer drives the
+// steps, and the wizard's modal loop, those of the dialogs it opens and the
+// diagnosis's pauses all dispatch it, so every input is handled by the loop
+// that would handle a real one. A step that waits too long fails the test and
+// closes every dialog of the thread, as does a dialog that stays up long
+// after the last step.
+class Walkthrough
+{
+public:
+    typedef std::function<bool()> Ready;
+    typedef std::function<void()> Act;
+
+    Walkthrough();
+    ~Walkthrough();
+
+    Walkthrough& When(const std::string& what, const Ready& ready, const Act& act);
+    // On the next tick after the step before.
+    Walkthrough& Then(const std::string& what, const Act& act);
+    // Once ms have passed since the step before.
+    Walkthrough& After(DWORD ms, const std::string& what, const Act& act);
+    // Clicks control id of the dialog that dialog() names, and clicks again
+    // every half second until taken() is true, as a user clicks again when
+    // nothing happened: under Wine a posted click is now and then lost when
+    // another program's window comes to the front meanwhile.
+    Walkthrough& Click(const std::string& what, const std::function<HWND()>& dialog, int id, const Ready& taken);
+    // Runs on every tick, before the step that is due.
+    void Watch(const Act& watch) { m_watch = watch; }
+
+    // Runs the steps that are ready now, without waiting for a tick: the
+    // last one waits for the dialog to go, which no tick sees any more.
+    void Settle();
+    bool Done() const { return m_next == m_steps.size(); }
+    // The step that was never reached, for a failure message.
+    std::string Pending() const;
+
+private:
+    struct Step
+    {
+        std::string what;
+        Ready ready;
+        Act act;
+        DWORD afterMs;
+    };
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    void Tick();
+
+    std::vector<Step> m_steps;
+    size_t m_next;
+    DWORD m_since;
+    UINT_PTR m_timer;
+    bool m_bInTick;
+    Act m_watch;
+};
+
+// Answers the driver notice whenever it comes up: ticks "Understand", then
+// presses OK, each again as long as it has not taken. Call it from a watch.
+class NoticeAnswerer
+{
+public:
+    explicit NoticeAnswerer(HWND* phWizard) : m_nShown(0), m_phWizard(phWizard), m_hLast(NULL), m_dwLastClick(0) {}
+    void Tick();
+
+    int m_nShown;
+    // Whether the wizard took input, each time the notice came up.
+    std::vector<bool> m_wizardEnabledBehind;
+
+private:
+    HWND* m_phWizard;
+    HWND m_hLast;
+    DWORD m_dwLastClick;
+};
+
+// The states of the machine that the diagnosis tells apart, all on Windows
+// XP (the only system where both checks run), with the device's printer on
+// its USB port.
+enum PortState
+{
+    PortRight,       // the service's setting is "VTvUsb0"
+    PortWrong,       // another setting
+    PortWrongLocked, // another setting, and the key refuses writes
+};
+enum DriverState
+{
+    DriverActive,  // the USB instance has a driver service
+    DriverMissing, // it has none
+};
+struct Machine
+{
+    bool installed;
+    bool admin;
+    PortState port;
+    DriverState driver;
+};
+
+// A private hive holding a machine state, with the account database's
+// answer set to match; a locked key is unlocked again before the hive goes.
+class MachineHive : public PrivateHive
+{
+public:
+    explicit MachineHive(const Machine& m);
+    ~MachineHive();
+    // The service's USB setting, or what is missing instead.
+    std::string PortSetting() const;
+};
+extern const char kProductKey[];
+extern const char kUsbControlKey[];
+
+// A variable of this process's environment, set for the object's lifetime.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* pszName, const char* pszValue);
+    ~ScopedEnv();
+
+private:
+    std::string m_name;
+    bool m_bHad;
+    std::string m_saved;
+};
+std::string GetEnv(const char* pszName);
+
+// The stand-in installer library in a folder of its own at the front of
+// PATH, for the object's lifetime. returning: what its entry point returns.
+class InstallerOnPath
+{
+public:
+    explicit InstallerOnPath(int nReturning);
+    ~InstallerOnPath();
+
+private:
+    std::string m_folder;
+    ScopedEnv m_result;
+    std::unique_ptr<ScopedEnv> m_pPath;
+};

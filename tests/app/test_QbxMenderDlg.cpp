@@ -1,0 +1,528 @@
+// CQbxMenderDlg: the wizard run modally in this process and walked through as
+// a user would, over private registry hives, with the account database and
+// the installer library stood in for.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PlayWindows.h"
+#include "WindowDriver.h"
+#include "WizardHarness.h"
+#include "resource.h"
+
+namespace
+{
+const std::string kBothProblemsPage = std::string(kPortLine) + kDriverLines + kClearLines;
+
+const Machine kBothProblems = {true, true, PortWrong, DriverMissing};
+
+class Wizard : public ::testing::Test
+{
+protected:
+    Wizard() : m_xp(kWinXP), m_calls("QBX_STUB_VTINST_CALLS", NULL), m_priv("QBX_STUB_USER_PRIV", NULL)
+    {
+        m_app.SetCurrentHandles(GetModuleHandleA(NULL));
+    }
+
+    // Runs the wizard until the walk has closed it; DoModal's result.
+    INT_PTR Run(CWizardUnderTest& dlg, Walkthrough& walk)
+    {
+        m_app.m_pMainWnd = &dlg;
+        const INT_PTR nResult = dlg.DoModal();
+        m_app.m_pMainWnd = NULL;
+        walk.Settle();
+        EXPECT_TRUE(walk.Done()) << "the wizard closed before " << walk.Pending();
+        EXPECT_TRUE(dlg.m_bDestroyed);
+        EXPECT_FALSE(dlg.m_bInOkAtDestroy) << "the window went while the default button's handler still ran";
+        EXPECT_LE(dlg.m_nMaxOkDepth, 1) << "the default button's handler ran inside itself";
+        return nResult;
+    }
+
+    CWinApp m_app;
+    PlayWindows m_xp;
+    ScopedEnv m_calls;
+    ScopedEnv m_priv;
+};
+
+bool Showing(const CWizardUnderTest& dlg)
+{
+    return dlg.m_hWnd != NULL && IsWindowVisible(dlg.m_hWnd);
+}
+
+// Clicks the default button, then runs check once its handler has returned.
+void ClickDefault(
+    Walkthrough& walk, CWizardUnderTest& dlg, const std::string& what, const Walkthrough::Act& check = [] {})
+{
+    std::shared_ptr<int> pCalls(new int(-1));
+    walk.Then("count the clicks", [&dlg, pCalls] { *pCalls = dlg.m_nOkCalls; });
+    walk.Click(
+        "the default button for " + what, [&dlg] { return dlg.m_hWnd; }, IDOK,
+        [&dlg, pCalls] { return dlg.m_nOkCalls > *pCalls; });
+    walk.When(
+        what, [&dlg] { return dlg.m_nOkDepth == 0; }, check);
+}
+
+// "Cancel": the wizard is hidden at once and destroyed once the handler that
+// runs, if any, has returned.
+void ClickCancel(Walkthrough& walk, CWizardUnderTest& dlg)
+{
+    walk.Click(
+        "Cancel", [&dlg] { return dlg.m_hWnd; }, IDCANCEL, [&dlg] { return !IsWindowVisible(dlg.m_hWnd); });
+}
+
+// The views a watch saw, each change once.
+struct ViewLog
+{
+    std::vector<WizardView> views;
+    void Record(HWND hWizard)
+    {
+        if (hWizard == NULL || !IsWindowVisible(hWizard))
+            return;
+        const WizardView v = ViewOf(hWizard);
+        if (views.empty() || !(views.back() == v))
+            views.push_back(v);
+    }
+};
+
+WizardView View(const std::string& page, const char* button, bool enabled, int pos)
+{
+    WizardView v = {page, button, enabled, pos};
+    return v;
+}
+} // namespace
+
+// One cycle with both problems, a second from scratch after the machine was
+// put right, and every view the user gets on the way: the default button is
+// disabled exactly while the diagnosis runs (not during the repair), the
+// progress bar counts the finished checks, "Finish" leads back to the welcome
+// page with the bar at 0 and its range kept. At start the focus is on the
+// default button, so Enter acts as "Next >".
+TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
+{
+    MachineHive hive(kBothProblems);
+    InstallerOnPath installer(1);
+    CWizardUnderTest dlg;
+    ViewLog log;
+    NoticeAnswerer notice(&dlg.m_hWnd);
+    Walkthrough walk;
+    walk.Watch(
+        [&]
+        {
+            log.Record(dlg.m_hWnd);
+            notice.Tick();
+        });
+    walk.When(
+        "the wizard", [&] { return Showing(dlg); },
+        [&]
+        {
+            EXPECT_EQ(GetDlgItem(dlg.m_hWnd, IDOK), GetFocus());
+            PostKey(dlg.m_hWnd, VK_RETURN);
+        });
+    walk.When(
+        "the report", [&] { return dlg.m_nOkCalls == 1 && dlg.m_nOkDepth == 0; }, [] {});
+    ClickDefault(walk, dlg, "the repair");
+    ClickDefault(walk, dlg, "the welcome page",
+                 [&]
+                 {
+                     EXPECT_EQ(std::make_pair(0, 2), ProgressRange(dlg.m_hWnd));
+                     // The port setting was repaired; now the driver is too.
+                     hive.SetString(kUsbControlKey, "ActiveService", "usbprint");
+                 });
+    ClickDefault(walk, dlg, "the second report");
+    ClickDefault(walk, dlg, "the welcome page again",
+                 [&] { EXPECT_EQ(std::make_pair(0, 2), ProgressRange(dlg.m_hWnd)); });
+    ClickCancel(walk, dlg);
+
+    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    EXPECT_EQ(kNext, dlg.m_buttonWhenShown) << "the template's placeholder was on screen";
+    const std::vector<WizardView> expected = {
+        View(kWelcomePage, kNext, true, 0),
+        View(kDiagnosingPage, kNext, false, 0),
+        View(kDiagnosingPage, kNext, false, 1),
+        View(kBothProblemsPage, kNext, true, 2),
+        View(kDiagnosingPage, kNext, true, 2), // behind the driver notice
+        View(std::string(kPortRepaired) + kDriverRepaired, kFinish, true, 2),
+        View(kWelcomePage, kNext, true, 0),
+        View(kDiagnosingPage, kNext, false, 0),
+        View(kDiagnosingPage, kNext, false, 1),
+        View(kNoProblemPage, kFinish, true, 2),
+        View(kWelcomePage, kNext, true, 0),
+    };
+    EXPECT_EQ(expected, log.views);
+    EXPECT_EQ(1, notice.m_nShown);
+    EXPECT_EQ(std::vector<bool>{false}, notice.m_wizardEnabledBehind) << "the notice is modal over the wizard";
+}
+
+// Each machine state gives its own report, and the button that follows it:
+// "Next >" when there is something to repair, else "Finish", whose click
+// returns to the welcome page.
+TEST_F(Wizard, ReportForEachMachineState)
+{
+    struct Case
+    {
+        const char* name;
+        Machine machine;
+        std::string page;
+        const char* button;
+    };
+    const std::vector<Case> cases = {
+        {"nothing wrong", {true, true, PortRight, DriverActive}, kNoProblemPage, kFinish},
+        {"product missing", {false, true, PortWrong, DriverMissing}, kNotInstalledPage, kFinish},
+        {"not an administrator", {true, false, PortWrong, DriverMissing}, kNotAdminPage, kFinish},
+        {"product missing, not an administrator", {false, false, PortWrong, DriverMissing}, kNotInstalledPage, kFinish},
+        {"port setting wrong", {true, true, PortWrong, DriverActive}, std::string(kPortLine) + kClearLines, kNext},
+        {"driver missing", {true, true, PortRight, DriverMissing}, std::string(kDriverLines) + kClearLines, kNext},
+        {"both", kBothProblems, kBothProblemsPage, kNext},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        MachineHive hive(c.machine);
+        CWizardUnderTest dlg;
+        Walkthrough walk;
+        walk.When(
+            "the wizard", [&] { return Showing(dlg); }, [] {});
+        ClickDefault(walk, dlg, "the report",
+                     [&]
+                     {
+                         EXPECT_EQ(View(c.page, c.button, true, 2), ViewOf(dlg.m_hWnd));
+                         EXPECT_EQ(std::make_pair(0, 2), ProgressRange(dlg.m_hWnd));
+                     });
+        if (std::string(c.button) == kFinish)
+            ClickDefault(walk, dlg, "the welcome page",
+                         [&] { EXPECT_EQ(View(kWelcomePage, kNext, true, 0), ViewOf(dlg.m_hWnd)); });
+        ClickCancel(walk, dlg);
+        EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    }
+}
+
+// What the repair page says for every outcome of the two repairs, and that a
+// failed repair leads on to "Finish" as a successful one does.
+TEST_F(Wizard, RepairPageForEachOutcome)
+{
+    enum Installer
+    {
+        Absent,
+        Succeeds, // returns 1
+        Fails,    // returns 0
+    };
+    struct Case
+    {
+        const char* name;
+        PortState port;
+        DriverState driver;
+        Installer installer;
+        std::string page;
+        const char* setting; // the port setting afterwards
+        int installerCalls;
+    };
+    const std::vector<Case> cases = {
+        {"port repaired", PortWrong, DriverActive, Absent, kPortRepaired, "VTvUsb0", 0},
+        {"port not writable", PortWrongLocked, DriverActive, Absent, kFailed, "VTvLpt0", 0},
+        {"driver repaired", PortRight, DriverMissing, Succeeds, kDriverRepaired, "VTvUsb0", 1},
+        {"installer absent", PortRight, DriverMissing, Absent, kFailed, "VTvUsb0", 0},
+        {"installer fails", PortRight, DriverMissing, Fails, kFailed, "VTvUsb0", 1},
+        {"both repaired", PortWrong, DriverMissing, Succeeds, std::string(kPortRepaired) + kDriverRepaired, "VTvUsb0",
+         1},
+        {"port fails, driver repaired", PortWrongLocked, DriverMissing, Succeeds,
+         std::string(kFailed) + kDriverRepaired, "VTvLpt0", 1},
+        {"port repaired, installer fails", PortWrong, DriverMissing, Fails, std::string(kPortRepaired) + kFailed,
+         "VTvUsb0", 1},
+        {"both fail", PortWrongLocked, DriverMissing, Absent, std::string(kFailed) + kFailed, "VTvLpt0", 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        MachineHive hive(Machine{true, true, c.port, c.driver});
+        std::unique_ptr<InstallerOnPath> installer;
+        if (c.installer != Absent)
+            installer.reset(new InstallerOnPath(c.installer == Succeeds ? 1 : 0));
+        ScopedEnv calls("QBX_STUB_VTINST_CALLS", NULL);
+        CWizardUnderTest dlg;
+        NoticeAnswerer notice(&dlg.m_hWnd);
+        Walkthrough walk;
+        walk.Watch([&] { notice.Tick(); });
+        walk.When(
+            "the wizard", [&] { return Showing(dlg); }, [] {});
+        ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kNext, GetItemText(dlg.m_hWnd, IDOK)); });
+        ClickDefault(walk, dlg, "the repair", [&] { EXPECT_EQ(View(c.page, kFinish, true, 2), ViewOf(dlg.m_hWnd)); });
+        ClickDefault(walk, dlg, "the welcome page",
+                     [&]
+                     {
+                         EXPECT_EQ(View(kWelcomePage, kNext, true, 0), ViewOf(dlg.m_hWnd));
+                         EXPECT_EQ(std::make_pair(0, 2), ProgressRange(dlg.m_hWnd));
+                     });
+        ClickCancel(walk, dlg);
+        EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+
+        EXPECT_EQ(c.driver == DriverMissing ? 1 : 0, notice.m_nShown) << "the driver notice";
+        EXPECT_EQ(c.setting, hive.PortSetting());
+        EXPECT_EQ(c.installerCalls, atoi(GetEnv("QBX_STUB_VTINST_CALLS").c_str())) << "installer calls";
+    }
+}
+
+// The problems found in one cycle stay remembered by the check units, but a
+// later diagnosis that stops at a precondition shows only that precondition.
+TEST_F(Wizard, FailedPreconditionHidesProblemsOfAnEarlierCycle)
+{
+    MachineHive hive(kBothProblems);
+    CWizardUnderTest dlg;
+    NoticeAnswerer notice(&dlg.m_hWnd);
+    Walkthrough walk;
+    walk.Watch([&] { notice.Tick(); });
+    walk.When(
+        "the wizard", [&] { return Showing(dlg); }, [] {});
+    ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kBothProblemsPage, PageText(dlg.m_hWnd)); });
+    ClickDefault(walk, dlg, "the repair");
+    ClickDefault(walk, dlg, "the welcome page", [&] { hive.DeleteKey(kProductKey); });
+    ClickDefault(walk, dlg, "the report without the product",
+                 [&] { EXPECT_EQ(View(kNotInstalledPage, kFinish, true, 2), ViewOf(dlg.m_hWnd)); });
+    ClickDefault(walk, dlg, "the welcome page again",
+                 [&]
+                 {
+                     hive.SetString(kProductKey, "VersionStr", "1.00");
+                     SetEnvironmentVariableA("QBX_STUB_USER_PRIV", "1");
+                 });
+    ClickDefault(walk, dlg, "the report for a user",
+                 [&] { EXPECT_EQ(View(kNotAdminPage, kFinish, true, 2), ViewOf(dlg.m_hWnd)); });
+    ClickCancel(walk, dlg);
+    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+}
+
+// "Cancel" and the caption's close button during either pause of the
+// diagnosis: the dialog ends, but only once the report has been written.
+TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
+{
+    struct Case
+    {
+        const char* name;
+        int pos; // 0: the first pause, 1: the second
+        bool closeBox;
+    };
+    const Case cases[] = {
+        {"Cancel, first pause", 0, false},
+        {"Cancel, second pause", 1, false},
+        {"close box, first pause", 0, true},
+        {"close box, second pause", 1, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        MachineHive hive(kBothProblems);
+        CWizardUnderTest dlg;
+        Walkthrough walk;
+        walk.When(
+            "the wizard", [&] { return Showing(dlg); }, [] {});
+        walk.Click(
+            "the diagnosis", [&] { return dlg.m_hWnd; }, IDOK, [&] { return dlg.m_nOkCalls == 1; });
+        walk.When(
+            "the pause",
+            [&] {
+                return PageText(dlg.m_hWnd) == kDiagnosingPage && !ButtonEnabled(dlg.m_hWnd) &&
+                       ProgressPos(dlg.m_hWnd) == c.pos;
+            },
+            [] {});
+        if (c.closeBox)
+            walk.Then("the close box", [&] { PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0); });
+        else
+            ClickCancel(walk, dlg);
+        EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+        EXPECT_EQ(1, dlg.m_nCancelsInOk) << "not cancelled during the pause";
+        EXPECT_EQ(Escaped(kBothProblemsPage), Escaped(dlg.m_pageAtDestroy));
+        EXPECT_EQ(2, dlg.m_nPosAtDestroy);
+    }
+}
+
+// The About box opened from the system menu in the middle of a diagnosis:
+// it comes up over the wizard, the diagnosis waits for it, and goes on to
+// its report once it is closed.
+TEST_F(Wizard, AboutBoxDuringADiagnosis)
+{
+    MachineHive hive(kBothProblems);
+    CWizardUnderTest dlg;
+    HWND hAbout = NULL;
+    int nPosAtAbout = -1;
+    Walkthrough walk;
+    walk.When(
+        "the wizard", [&] { return Showing(dlg); }, [] {});
+    walk.Click(
+        "the diagnosis", [&] { return dlg.m_hWnd; }, IDOK, [&] { return dlg.m_nOkCalls == 1; });
+    walk.When(
+        "the first pause", [&] { return PageText(dlg.m_hWnd) == kDiagnosingPage && !ButtonEnabled(dlg.m_hWnd); },
+        [&] { PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0); });
+    walk.When(
+        "the About box", [&] { return (hAbout = FindThreadDialog(kAboutCaption)) != NULL; },
+        [&]
+        {
+            EXPECT_EQ(dlg.m_hWnd, GetWindow(hAbout, GW_OWNER));
+            EXPECT_FALSE(IsWindowEnabled(dlg.m_hWnd)) << "the About box is modal";
+            nPosAtAbout = ProgressPos(dlg.m_hWnd);
+        });
+    // Longer than what was left of both pauses.
+    walk.After(400, "a while with the About box",
+               [&] {
+                   EXPECT_EQ(View(kDiagnosingPage, kNext, false, nPosAtAbout), ViewOf(dlg.m_hWnd))
+                       << "the diagnosis went on";
+               });
+    walk.Click(
+        "the About box's OK", [&] { return hAbout; }, IDOK, [&] { return FindThreadDialog(kAboutCaption) == NULL; });
+    walk.When(
+        "the report", [&] { return dlg.m_nOkDepth == 0; },
+        [&] { EXPECT_EQ(View(kBothProblemsPage, kNext, true, 2), ViewOf(dlg.m_hWnd)); });
+    ClickCancel(walk, dlg);
+    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    EXPECT_EQ(0, nPosAtAbout);
+}
+
+// The system menu ends with a separator and the About entry; every system
+// command whose value without its low four bits is that entry's opens the
+// About box, no other does.
+TEST_F(Wizard, SystemMenuOpensTheAboutBox)
+{
+    CWizardUnderTest dlg;
+    Walkthrough walk;
+    walk.When(
+        "the wizard", [&] { return Showing(dlg); },
+        [&]
+        {
+            HMENU hMenu = GetSystemMenu(dlg.m_hWnd, FALSE);
+            const int nItems = GetMenuItemCount(hMenu);
+            ASSERT_GE(nItems, 2);
+            char text[64] = "";
+            EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(hMenu, nItems - 1));
+            GetMenuStringA(hMenu, nItems - 1, text, sizeof(text), MF_BYPOSITION);
+            EXPECT_STREQ("&About QbxMender...", text);
+            MENUITEMINFOA mii;
+            ZeroMemory(&mii, sizeof(mii));
+            mii.cbSize = sizeof(mii);
+            mii.fMask = MIIM_FTYPE;
+            ASSERT_TRUE(GetMenuItemInfoA(hMenu, nItems - 2, TRUE, &mii));
+            EXPECT_TRUE(mii.fType & MFT_SEPARATOR);
+        });
+    const struct
+    {
+        WPARAM command;
+        bool opens;
+    } cases[] = {{0x0010, true}, {0x0013, true}, {0x001F, true}, {0x0000, false}, {0x0020, false}, {0x0110, false}};
+    for (const auto& c : cases)
+    {
+        const std::string name = "command " + std::to_string(c.command);
+        walk.Then(name, [&dlg, c] { PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, c.command, 0); });
+        // Posted messages come before timer ticks: by now it has been handled.
+        walk.After(60, name + " handled",
+                   [c, name] { EXPECT_EQ(c.opens, FindThreadDialog(kAboutCaption) != NULL) << name; });
+        walk.Click(
+            name + ", About box closed", [] { return FindThreadDialog(kAboutCaption); }, IDOK,
+            [&dlg] { return FindThreadDialog(kAboutCaption) == NULL && IsWindowEnabled(dlg.m_hWnd); });
+    }
+    ClickCancel(walk, dlg);
+    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+}
+
+// Where the minimised window's icon goes: centred in the client area, with
+// the odd pixel rounded as signed division does, toward zero.
+TEST_F(Wizard, IconOriginOfTheMinimisedWindow)
+{
+    const struct
+    {
+        int cxClient, cyClient, cxIcon, cyIcon, x, y;
+    } cases[] = {
+        {20, 20, 32, 32, -5, -5}, // -11 / 2: -5, not -6
+        {0, 0, 32, 32, -15, -15}, {19, 21, 32, 32, -6, -5},  {32, 32, 32, 32, 0, 0},
+        {33, 34, 32, 32, 1, 1},   {100, 50, 32, 16, 34, 17},
+    };
+    for (const auto& c : cases)
+    {
+        const POINT pt = CQbxMenderDlg::GetIconOrigin(c.cxClient, c.cyClient, c.cxIcon, c.cyIcon);
+        EXPECT_EQ(c.x, pt.x) << c.cxClient << " - " << c.cxIcon;
+        EXPECT_EQ(c.y, pt.y) << c.cyClient << " - " << c.cyIcon;
+    }
+}
+
+// The program's icon on the window, as the drag icon, and painted when the
+// window is minimised; the wizard works on once restored.
+TEST_F(Wizard, IconsAndPaintingWhileMinimised)
+{
+    MachineHive hive({true, true, PortRight, DriverActive});
+    CWizardUnderTest dlg;
+    Walkthrough walk;
+    walk.When(
+        "the wizard", [&] { return Showing(dlg); },
+        [&]
+        {
+            const LRESULT hIcon =
+                reinterpret_cast<LRESULT>(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_MAINFRAME)));
+            EXPECT_NE(0, hIcon);
+            EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_BIG, 0));
+            EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_SMALL, 0));
+            EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0));
+
+            ShowWindow(dlg.m_hWnd, SW_MINIMIZE);
+            ASSERT_TRUE(IsIconic(dlg.m_hWnd));
+            InvalidateRect(dlg.m_hWnd, NULL, TRUE);
+            UpdateWindow(dlg.m_hWnd);
+            // Wine gives a minimised window no client area to paint; the paint
+            // message then comes as a program would send it.
+            if (dlg.m_nIconErases == 0)
+                SendMessageA(dlg.m_hWnd, WM_PAINT, 0, 0);
+            EXPECT_EQ(1, dlg.m_nIconErases) << "the icon's background was not erased";
+            ShowWindow(dlg.m_hWnd, SW_RESTORE);
+        });
+    ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kNoProblemPage, PageText(dlg.m_hWnd)); });
+    ClickCancel(walk, dlg);
+    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+}
+
+// A second copy of the program finds the wizard by a window property named
+// after the instance name; it is there while the wizard is up and gone once
+// it is destroyed.
+TEST_F(Wizard, MarksItsWindowWithTheInstanceName)
+{
+    const char* const names[] = {NULL, "QbxMender Copy 2"}; // NULL: the test program's own name
+    for (const char* pszName : names)
+    {
+        if (pszName != NULL)
+            m_app.m_pszExeName = pszName;
+        const std::string name = m_app.m_pszExeName;
+        SCOPED_TRACE(name);
+        if (pszName == NULL)
+        {
+            EXPECT_EQ("test_app", name);
+        }
+        CWizardUnderTest dlg;
+        Walkthrough walk;
+        walk.When(
+            "the wizard", [&] { return Showing(dlg); },
+            [&] { EXPECT_EQ(reinterpret_cast<HANDLE>(1), GetPropA(dlg.m_hWnd, name.c_str())); });
+        ClickCancel(walk, dlg);
+        EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+        EXPECT_EQ(NULL, dlg.m_hPropAfterDestroy);
+    }
+}
+
+// Off until the wizard is fixed: the default button loses the focus when it
+// is disabled for the diagnosis and never gets it back, so on the report page
+// a real Enter key goes nowhere. (PostKey, finding no focus, posts the key to
+// the dialog itself, where it would still work: the focus is what to check.)
+TEST_F(Wizard, EnterActsOnTheDefaultButtonAfterADiagnosis)
+{
+    MachineHive hive({true, true, PortRight, DriverActive});
+    CWizardUnderTest dlg;
+    Walkthrough walk;
+    walk.When(
+        "the wizard", [&] { return Showing(dlg); }, [&] { PostKey(dlg.m_hWnd, VK_RETURN); });
+    walk.When(
+        "the report", [&] { return dlg.m_nOkCalls == 1 && dlg.m_nOkDepth == 0; },
+        [&]
+        {
+            EXPECT_EQ(GetDlgItem(dlg.m_hWnd, IDOK), GetFocus());
+            PostKey(dlg.m_hWnd, VK_RETURN);
+        });
+    walk.When(
+        "the welcome page", [&] { return dlg.m_nOkCalls == 2 && dlg.m_nOkDepth == 0; },
+        [&] { EXPECT_EQ(kWelcomePage, PageText(dlg.m_hWnd)); });
+    ClickCancel(walk, dlg);
+    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+}

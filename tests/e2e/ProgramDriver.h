@@ -1,0 +1,114 @@
+// Runs the real QbxMender.exe in a process of its own and drives its windows
+// from outside, as a user at the screen would: finds the wizard by its window
+// property, reads its page, clicks its buttons. Shared by the end-to-end
+// tests and the demo walker.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// How long a step of the program may take before the driver gives up.
+const DWORD kDriverWaitMs = 20000;
+
+// Texts and control ids the driver needs to find its way.
+extern const char kDiagnosingText[]; // shown while diagnosing and repairing
+extern const char kNoticeCaption[];  // the driver-install notice
+extern const char kAboutCaption[];   // the About box
+const int kPageTextId = 1002;        // the wizard's page text
+const int kUnderstandId = 1002;      // the notice's check box
+const UINT kAboutCommand = 0x0010;   // the About entry of the system menu
+
+// Polls pred() until it holds or the time is up, handling this thread's
+// window messages meanwhile; returns pred().
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = kDriverWaitMs);
+
+// A window's text, asked of its own thread (works across processes).
+std::string ReadWindowText(HWND hWnd);
+std::string ReadItemText(HWND hDlg, int id);
+// A click as the mouse gives it, posted to the control: the caller never
+// waits for a dialog that the click opens.
+void PostClick(HWND hDlg, int id);
+
+// Visible top-level windows carrying the property name, of any process.
+std::vector<HWND> FindWizards(const std::string& instanceName);
+// The visible top-level window of the process with that property, or NULL.
+HWND FindWizard(DWORD pid, const std::string& instanceName);
+// The visible top-level dialog of the process with that caption, or NULL.
+HWND FindDialog(DWORD pid, const std::string& caption);
+// The bounding box of the process's visible top-level windows, grown by
+// margin and kept on the screen.
+RECT ProcessWindowsRect(DWORD pid, int margin);
+
+// The folder that holds what the tests run: QbxMender.exe and the stand-in
+// libraries, beside this program in "payload", ending in a backslash.
+std::string PayloadFolder();
+
+// A copy of the program, started from its own folder (which is also its
+// current directory). Ended by force if it still runs at destruction.
+class ProgramProcess
+{
+public:
+    ProgramProcess();
+    ~ProgramProcess();
+
+    // env holds changes to this process's environment: "NAME=value" sets a
+    // variable, "NAME=" removes it.
+    bool Start(const std::string& exePath, const std::vector<std::string>& env = std::vector<std::string>());
+    DWORD Id() const { return m_pi.dwProcessId; }
+    HANDLE Handle() const { return m_pi.hProcess; }
+    bool Running() const;
+    bool WaitForExit(DWORD timeoutMs = kDriverWaitMs);
+    void Kill();
+
+private:
+    ProgramProcess(const ProgramProcess&);
+    ProgramProcess& operator=(const ProgramProcess&);
+    PROCESS_INFORMATION m_pi;
+};
+
+// The wizard of one running copy, walked page by page.
+class WizardDriver
+{
+public:
+    // Called for a dialog of the program that comes up while the driver waits
+    // for a page; it must see the dialog closed before it returns.
+    typedef std::function<void(HWND)> DialogHandler;
+
+    WizardDriver(DWORD pid, const std::string& instanceName);
+
+    // Waits for the wizard to show its welcome page.
+    bool Attach(DWORD timeoutMs = kDriverWaitMs);
+    HWND Window() const { return m_hWnd; }
+    std::string Page() const;
+    std::string Button() const;
+    bool ButtonEnabled() const;
+
+    // Clicks the default button once it is enabled and returns the page that
+    // follows, or a text starting with "(no new page" when none came.
+    // Dialogs shown meanwhile go to onDialog, which must close them; without
+    // one, the wait fails.
+    std::string Next(const DialogHandler& onDialog = DialogHandler());
+    // Opens the About box from the system menu; returns it or NULL.
+    HWND OpenAbout();
+    // Ends the program with "Cancel"; true when the process is gone.
+    bool Cancel(ProgramProcess& process);
+
+private:
+    // A visible window that the wizard owns (the About box, the notice).
+    HWND OwnedWindow() const;
+
+    DWORD m_pid;
+    std::string m_name;
+    HWND m_hWnd;
+};
+
+// Ticks the notice's "Understand" box unless it is ticked; true once "OK"
+// can be used.
+bool TickUnderstand(HWND hNotice);
+// The notice's own walk: tick "Understand", then "OK"; true once it closed.
+bool AcceptNotice(HWND hNotice);
+// Lets the program's thread finish what the last message started and paint.
+void SettleWindow(HWND hWnd);

@@ -1,0 +1,197 @@
+// One copy of the program at a time, across processes: copies of the real
+// QbxMender.exe started from a scratch folder, and the desktop looked at from
+// here. Foreground checks poll: under Wine the foreground is a state of the
+// desktop that other processes change while we look.
+#include "ProgramDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+// A window of this test that takes the foreground, so that a change of
+// foreground is the program's doing.
+class ForegroundWindow
+{
+public:
+    ForegroundWindow()
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.lpszClassName = "QbxSingleInstanceTest";
+        RegisterClassA(&wc);
+        m_hWnd = CreateWindowExA(0, wc.lpszClassName, "single instance test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                 200, 100, NULL, NULL, wc.hInstance, NULL);
+    }
+    ~ForegroundWindow() { DestroyWindow(m_hWnd); }
+
+    bool Take()
+    {
+        return WaitFor(
+            [this]
+            {
+                if (GetForegroundWindow() != m_hWnd)
+                    SetForegroundWindow(m_hWnd);
+                return GetForegroundWindow() == m_hWnd;
+            });
+    }
+
+private:
+    HWND m_hWnd;
+};
+
+class SingleInstance : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH] = "";
+        GetTempPathA(sizeof(temp), temp);
+        m_folder = std::string(temp) + "qbx-single-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                   "-" + std::to_string(GetCurrentProcessId());
+        ASSERT_TRUE(CreateDirectoryA(m_folder.c_str(), NULL)) << m_folder;
+        ASSERT_TRUE(Install("QbxMender.exe"));
+    }
+
+    void TearDown() override
+    {
+        m_copies.clear();
+        RemoveFolder();
+    }
+
+    bool Install(const std::string& name)
+    {
+        const std::string from = PayloadFolder() + "QbxMender.exe";
+        if (!CopyFileA(from.c_str(), Path(name).c_str(), FALSE))
+            return false;
+        m_installed.push_back(name);
+        return true;
+    }
+
+    std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
+
+    ProgramProcess& Launch(const std::string& name = "QbxMender.exe")
+    {
+        m_copies.push_back(std::unique_ptr<ProgramProcess>(new ProgramProcess));
+        EXPECT_TRUE(m_copies.back()->Start(Path(name)));
+        return *m_copies.back();
+    }
+
+private:
+    void RemoveFolder()
+    {
+        for (size_t i = 0; i < m_installed.size(); ++i)
+            DeleteFileA(Path(m_installed[i]).c_str());
+        m_installed.clear();
+        RemoveDirectoryA(m_folder.c_str());
+    }
+
+    std::string m_folder;
+    std::vector<std::string> m_installed;
+    std::vector<std::unique_ptr<ProgramProcess>> m_copies;
+};
+
+TEST_F(SingleInstance, SecondCopyRestoresTheRunningWizardAndEnds)
+{
+    ProgramProcess& first = Launch();
+    WizardDriver wizard(first.Id(), "QbxMender");
+    ASSERT_TRUE(wizard.Attach()) << "no wizard came up";
+    HWND hWizard = wizard.Window();
+
+    // The dialog manager shows the wizard once its queue first runs empty,
+    // which undoes a minimise that came before: minimise until it stays.
+    bool minimised = false;
+    for (int i = 0; i < 5 && !minimised; ++i)
+    {
+        PostMessageA(hWizard, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        minimised = WaitFor([&] { return IsIconic(hWizard) != FALSE; }, 5000) &&
+                    !WaitFor([&] { return !IsIconic(hWizard); }, 500);
+    }
+    ASSERT_TRUE(minimised) << "the wizard did not stay minimised";
+    ForegroundWindow other;
+    ASSERT_TRUE(other.Take());
+
+    ProgramProcess& second = Launch();
+    EXPECT_TRUE(second.WaitForExit()) << "the second copy kept running";
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(hWizard) && GetForegroundWindow() == hWizard; }))
+        << "iconic " << IsIconic(hWizard) << ", foreground " << GetForegroundWindow() << ", wizard " << hWizard;
+    EXPECT_EQ(1u, FindWizards("QbxMender").size());
+    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(wizard.Cancel(first));
+}
+
+TEST_F(SingleInstance, SecondCopyBringsTheAboutBoxForward)
+{
+    ProgramProcess& first = Launch();
+    WizardDriver wizard(first.Id(), "QbxMender");
+    ASSERT_TRUE(wizard.Attach()) << "no wizard came up";
+    HWND hAbout = wizard.OpenAbout();
+    ASSERT_TRUE(hAbout != NULL) << "no About box";
+    ForegroundWindow other;
+    ASSERT_TRUE(other.Take());
+
+    ProgramProcess& second = Launch();
+    EXPECT_TRUE(second.WaitForExit()) << "the second copy kept running";
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == hAbout; }))
+        << "foreground " << GetForegroundWindow() << ", About box " << hAbout << ", wizard " << wizard.Window();
+    EXPECT_TRUE(IsWindowVisible(hAbout));
+
+    PostClick(hAbout, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(hAbout); }));
+    EXPECT_TRUE(wizard.Cancel(first));
+}
+
+TEST_F(SingleInstance, CopiesUnderOtherNamesRunSideBySide)
+{
+    ASSERT_TRUE(Install("QbxMenderCopy.exe"));
+    ProgramProcess& first = Launch("QbxMender.exe");
+    ProgramProcess& second = Launch("QbxMenderCopy.exe");
+    WizardDriver wizard1(first.Id(), "QbxMender");
+    WizardDriver wizard2(second.Id(), "QbxMenderCopy");
+    ASSERT_TRUE(wizard1.Attach());
+    ASSERT_TRUE(wizard2.Attach());
+    EXPECT_EQ(1u, FindWizards("QbxMender").size());
+    EXPECT_EQ(1u, FindWizards("QbxMenderCopy").size());
+    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(second.Running());
+    EXPECT_TRUE(wizard1.Cancel(first));
+    EXPECT_TRUE(wizard2.Cancel(second));
+}
+
+TEST_F(SingleInstance, TwentyCopiesAtOnceLeaveOneWizard)
+{
+    const size_t kCopies = 20;
+    std::vector<ProgramProcess*> copies;
+    for (size_t i = 0; i < kCopies; ++i)
+        copies.push_back(&Launch());
+
+    // Every copy but the one that took the name ends by itself.
+    ProgramProcess* survivor = NULL;
+    const bool settled = WaitFor(
+        [&]
+        {
+            size_t running = 0;
+            for (size_t i = 0; i < copies.size(); ++i)
+            {
+                if (copies[i]->Running())
+                {
+                    ++running;
+                    survivor = copies[i];
+                }
+            }
+            return running == 1;
+        },
+        60000);
+    ASSERT_TRUE(settled) << "the copies did not settle on one";
+
+    WizardDriver wizard(survivor->Id(), "QbxMender");
+    ASSERT_TRUE(wizard.Attach());
+    WaitFor([] { return false; }, 500);
+    EXPECT_EQ(1u, FindWizards("QbxMender").size());
+    EXPECT_TRUE(wizard.Cancel(*survivor));
+}
+} // namespace
