@@ -4,11 +4,15 @@
 #
 # qbx_delay_import(<target> <def name>): links target with the delay-import
 # library made from cmake/delayimp/<def name>.def.
+if(NOT CMAKE_DLLTOOL)
+    find_program(CMAKE_DLLTOOL NAMES ${QBX_TRIPLE}-dlltool dlltool REQUIRED)
+endif()
+
 function(qbx_delay_import target name)
     set(def ${PROJECT_SOURCE_DIR}/cmake/delayimp/${name}.def)
     set(lib ${CMAKE_BINARY_DIR}/delayimp/lib${name}_delay.a)
     if(NOT TARGET qbx_delayimp_${name})
-        if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+        if(CMAKE_SIZEOF_VOID_P EQUAL 4)
             # The stdcall decorations name the linker's symbols; --kill-at
             # drops them from the names looked up in the DLL.
             set(input ${def})
@@ -23,7 +27,7 @@ function(qbx_delay_import target name)
         endif()
         add_custom_command(OUTPUT ${lib}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delayimp
-            COMMAND ${QBX_TRIPLE}-dlltool --input-def ${input} --output-delaylib ${lib} ${flags}
+            COMMAND ${CMAKE_DLLTOOL} --input-def ${input} --output-delaylib ${lib} ${flags}
             DEPENDS ${def}
             COMMENT "Delay-import library for ${name}")
         add_custom_target(qbx_delayimp_${name} DEPENDS ${lib})

@@ -20,7 +20,7 @@ endfunction()
 function(qbx_static_link target)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -fstack-protector-strong
         -Wl,--gc-sections $<$<CONFIG:MinSizeRel,Release>:-s>)
-    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         target_link_options(${target} PRIVATE -Wl,--tsaware -Wl,--nxcompat -Wl,--dynamicbase)
     else()
         target_link_options(${target} PRIVATE -Wl,--tsaware -Wl,--nxcompat -Wl,--dynamicbase -Wl,--high-entropy-va)
