@@ -10,13 +10,10 @@
 #include "WindowDriver.h"
 #include "resource.h"
 
-const char kProductKey[] = "SOFTWARE\\Veltro\\Quellbox";
 const char kUsbControlKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10\\6&2c8e1f0&0&1\\Control";
 
 namespace
 {
-const char kParametersKey[] = "SYSTEM\\CurrentControlSet\\Services\\VTsmfpi\\Parameters";
-const char kPrinter[] = "Corvana R310/R520 Series";
 const DWORD kStepTimeoutMs = 10000;
 const DWORD kClickRetryMs = 500;
 // A posted click is handled before the next timer tick; the gap only keeps
@@ -261,116 +258,30 @@ void NoticeAnswerer::Tick()
     PostClick(hNotice, bTicked ? IDOK : IDC_UNDERSTAND);
 }
 
-namespace
-{
-// Gives a key an access list that grants everyone reading only, or takes its
-// access list away (full access).
-void SetKeyAccess(const PrivateHive& hive, const char* pszPath, bool bReadOnly)
-{
-    HKEY hKey;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(hive.Root(), pszPath, 0, READ_CONTROL | WRITE_DAC, &hKey)) << pszPath;
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID pEveryone = NULL;
-    ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &pEveryone));
-    BYTE aclBuffer[256];
-    PACL pAcl = reinterpret_cast<PACL>(aclBuffer);
-    InitializeAcl(pAcl, sizeof(aclBuffer), ACL_REVISION);
-    AddAccessAllowedAce(pAcl, ACL_REVISION, KEY_READ, pEveryone);
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&sd, TRUE, bReadOnly ? pAcl : NULL, FALSE);
-    LONG rc = RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, &sd);
-    FreeSid(pEveryone);
-    RegCloseKey(hKey);
-    ASSERT_EQ(ERROR_SUCCESS, rc) << pszPath;
-}
-} // namespace
-
 MachineHive::MachineHive(const Machine& m)
 {
     SetEnvironmentVariableA("QBX_STUB_USER_PRIV", m.admin ? "2" : "1"); // USER_PRIV_ADMIN, USER_PRIV_USER
     if (m.installed)
         SetString(kProductKey, "VersionStr", "1.00");
-    AddPrinter(kPrinter, "QBXUSB1:");
-    SetString(kParametersKey, "0", m.port == PortRight ? "VTvUsb0" : "VTvLpt0");
+    AddPrinter(kDefaultPrinter, kUsbPort);
+    SetString(kServiceKey, "0", m.port == PortRight ? kUsbSetting : "VTvLpt0");
     if (m.port == PortWrongLocked)
-    {
-        SetKeyAccess(*this, kParametersKey, true);
-        HKEY hKey;
-        const LONG rc = RegOpenKeyExA(Root(), kParametersKey, 0, KEY_ALL_ACCESS, &hKey);
-        EXPECT_EQ(ERROR_ACCESS_DENIED, rc) << "the key still takes writes";
-        if (rc == ERROR_SUCCESS)
-            RegCloseKey(hKey);
-    }
+        MakeReadOnly(kServiceKey);
     const std::string control = kUsbControlKey;
     SetString(control.substr(0, control.rfind('\\')), "DeviceDesc", "USB Printing Support");
     if (m.driver == DriverActive)
         SetString(kUsbControlKey, "ActiveService", "usbprint");
 }
 
-MachineHive::~MachineHive()
-{
-    if (HasKey(kParametersKey))
-        SetKeyAccess(*this, kParametersKey, false);
-}
-
 std::string MachineHive::PortSetting() const
 {
-    HKEY hKey;
-    if (RegOpenKeyExA(Root(), kParametersKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "(no key)";
-    char data[300] = "";
-    DWORD size = sizeof(data) - 1;
-    LONG rc = RegQueryValueExA(hKey, "0", NULL, NULL, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(hKey);
-    return rc == ERROR_SUCCESS ? std::string(data) : "(no value)";
+    const std::string value = Value(kServiceKey, "0");
+    return value.substr(0, value.find('\0'));
 }
-
-std::string GetEnv(const char* pszName)
-{
-    char szValue[32767];
-    DWORD nLen = GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
-    return nLen < sizeof(szValue) ? std::string(szValue, nLen) : std::string();
-}
-
-ScopedEnv::ScopedEnv(const char* pszName, const char* pszValue) : m_name(pszName)
-{
-    m_bHad = GetEnvironmentVariableA(pszName, NULL, 0) != 0;
-    m_saved = GetEnv(pszName);
-    SetEnvironmentVariableA(pszName, pszValue);
-}
-
-ScopedEnv::~ScopedEnv()
-{
-    SetEnvironmentVariableA(m_name.c_str(), m_bHad ? m_saved.c_str() : NULL);
-}
-
-namespace
-{
-std::string ProgramFolder()
-{
-    char szPath[MAX_PATH];
-    DWORD nLen = GetModuleFileNameA(NULL, szPath, MAX_PATH);
-    std::string path(szPath, nLen);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-} // namespace
 
 InstallerOnPath::InstallerOnPath(int nReturning)
-    : m_result("QBX_STUB_VTINST_RESULT", std::to_string(nReturning).c_str())
+    : m_folder("installer"), m_result("QBX_STUB_VTINST_RESULT", std::to_string(nReturning)),
+      m_path("PATH", PathWith(m_folder.Path()))
 {
-    char szTemp[MAX_PATH];
-    GetTempPathA(MAX_PATH, szTemp);
-    m_folder = std::string(szTemp) + "qbx-app-installer-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(m_folder.c_str(), NULL);
-    const std::string from = ProgramFolder() + "stubs\\vtinst32_stub.dll";
-    EXPECT_TRUE(CopyFileA(from.c_str(), (m_folder + "\\VtInst32.dll").c_str(), FALSE)) << from;
-    m_pPath.reset(new ScopedEnv("PATH", (m_folder + ";" + GetEnv("PATH")).c_str()));
-}
-
-InstallerOnPath::~InstallerOnPath()
-{
-    m_pPath.reset();
-    DeleteFileA((m_folder + "\\VtInst32.dll").c_str());
-    RemoveDirectoryA(m_folder.c_str());
+    EXPECT_TRUE(CopyBuilt("stubs\\vtinst32_stub.dll", m_folder.Path(), "VtInst32.dll"));
 }

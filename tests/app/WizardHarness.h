@@ -6,34 +6,14 @@
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "PrivateHive.h"
+#include "ProgramTexts.h"
 #include "QbxMenderDlg.h"
-
-const char kAboutCaption[] = "About QbxMender";
-const char kNoticeCaption[] = "Information for Windows XP users";
-
-// The page texts, as the user reads them.
-const char kWelcomePage[] =
-    "                +++++About QBX Mender Software+++++\r\n\r\nThis software is the self-diagnosis "
-    "program for QX-R310/\r\nQX-R520Series.\r\n\r\nClick <Next>, to start the program.";
-const char kDiagnosingPage[] = "Now Diagnosing.\r\nPlease wait...";
-const char kNoProblemPage[] = "The QBX Mender did not find any problems.";
-const char kNotInstalledPage[] = "Corvana Quellbox is not installed.\r\n";
-const char kNotAdminPage[] = "You must be logged in as administrator.\r\n";
-const char kPortLine[] = "The QBX Mender found USB problem.(Registory)\r\n";
-const char kDriverLines[] = "The QBX Mender found USB problem.(Driver)\r\nCheck the connection of the PC and the fax "
-                            "machine.\r\n";
-const char kClearLines[] = "\r\nClick <Next>, to clear the problem.\r\n";
-const char kPortRepaired[] = "Registory data is set to USB setting correctly.\r\n";
-const char kDriverRepaired[] = "Finished correctly.\r\n";
-const char kFailed[] = "Ended in failure.\r\n";
-const char kNext[] = "Next >";
-const char kFinish[] = "Finish";
+#include "Scratch.h"
 
 // The wizard as the program runs it, with what a test cannot see from
 // outside recorded on the way: the button text when the window first shows,
@@ -179,31 +159,15 @@ struct Machine
 };
 
 // A private hive holding a machine state, with the account database's
-// answer set to match; a locked key is unlocked again before the hive goes.
+// answer set to match.
 class MachineHive : public PrivateHive
 {
 public:
     explicit MachineHive(const Machine& m);
-    ~MachineHive();
-    // The service's USB setting, or what is missing instead.
+    // The service's USB setting, or "(none)".
     std::string PortSetting() const;
 };
-extern const char kProductKey[];
 extern const char kUsbControlKey[];
-
-// A variable of this process's environment, set for the object's lifetime.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char* pszName, const char* pszValue);
-    ~ScopedEnv();
-
-private:
-    std::string m_name;
-    bool m_bHad;
-    std::string m_saved;
-};
-std::string GetEnv(const char* pszName);
 
 // The stand-in installer library in a folder of its own at the front of
 // PATH, for the object's lifetime. returning: what its entry point returns.
@@ -211,10 +175,9 @@ class InstallerOnPath
 {
 public:
     explicit InstallerOnPath(int nReturning);
-    ~InstallerOnPath();
 
 private:
-    std::string m_folder;
+    ScratchFolder m_folder;
     ScopedEnv m_result;
-    std::unique_ptr<ScopedEnv> m_pPath;
+    ScopedEnv m_path;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "PlayWindows.h"
+#include "Scratch.h"
 #include "WindowDriver.h"
 #include "WizardHarness.h"
 #include "resource.h"
@@ -18,37 +19,17 @@ const std::string kBothProblemsPage = std::string(kPortLine) + kDriverLines + kC
 
 const Machine kBothProblems = {true, true, PortWrong, DriverMissing};
 
-class Wizard : public ::testing::Test
-{
-protected:
-    Wizard() : m_xp(kWinXP), m_calls("QBX_STUB_VTINST_CALLS", NULL), m_priv("QBX_STUB_USER_PRIV", NULL)
-    {
-        m_app.SetCurrentHandles(GetModuleHandleA(NULL));
-    }
-
-    // Runs the wizard until the walk has closed it; DoModal's result.
-    INT_PTR Run(CWizardUnderTest& dlg, Walkthrough& walk)
-    {
-        m_app.m_pMainWnd = &dlg;
-        const INT_PTR nResult = dlg.DoModal();
-        m_app.m_pMainWnd = NULL;
-        walk.Settle();
-        EXPECT_TRUE(walk.Done()) << "the wizard closed before " << walk.Pending();
-        EXPECT_TRUE(dlg.m_bDestroyed);
-        EXPECT_FALSE(dlg.m_bInOkAtDestroy) << "the window went while the default button's handler still ran";
-        EXPECT_LE(dlg.m_nMaxOkDepth, 1) << "the default button's handler ran inside itself";
-        return nResult;
-    }
-
-    CWinApp m_app;
-    PlayWindows m_xp;
-    ScopedEnv m_calls;
-    ScopedEnv m_priv;
-};
-
 bool Showing(const CWizardUnderTest& dlg)
 {
     return dlg.m_hWnd != NULL && IsWindowVisible(dlg.m_hWnd);
+}
+
+// The first step of a walk: the wizard on the screen.
+void WhenShowing(
+    Walkthrough& walk, CWizardUnderTest& dlg, const Walkthrough::Act& act = [] {})
+{
+    walk.When(
+        "the wizard", [&dlg] { return Showing(dlg); }, act);
 }
 
 // Clicks the default button, then runs check once its handler has returned.
@@ -91,6 +72,42 @@ WizardView View(const std::string& page, const char* button, bool enabled, int p
     WizardView v = {page, button, enabled, pos};
     return v;
 }
+
+class Wizard : public ::testing::Test
+{
+protected:
+    Wizard() : m_xp(kWinXP), m_calls("QBX_STUB_VTINST_CALLS", NULL), m_priv("QBX_STUB_USER_PRIV", NULL)
+    {
+        m_app.SetCurrentHandles(GetModuleHandleA(NULL));
+    }
+
+    // Runs the wizard until the walk has closed it; DoModal's result.
+    INT_PTR Run(CWizardUnderTest& dlg, Walkthrough& walk)
+    {
+        m_app.m_pMainWnd = &dlg;
+        const INT_PTR nResult = dlg.DoModal();
+        m_app.m_pMainWnd = NULL;
+        walk.Settle();
+        EXPECT_TRUE(walk.Done()) << "the wizard closed before " << walk.Pending();
+        EXPECT_TRUE(dlg.m_bDestroyed);
+        EXPECT_FALSE(dlg.m_bInOkAtDestroy) << "the window went while the default button's handler still ran";
+        EXPECT_LE(dlg.m_nMaxOkDepth, 1) << "the default button's handler ran inside itself";
+        return nResult;
+    }
+
+    // Clicks "Cancel" after the walk's last step, and runs the wizard until
+    // the walk has closed it.
+    void CancelAndRun(CWizardUnderTest& dlg, Walkthrough& walk)
+    {
+        ClickCancel(walk, dlg);
+        EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    }
+
+    CWinApp m_app;
+    PlayWindows m_xp;
+    ScopedEnv m_calls;
+    ScopedEnv m_priv;
+};
 } // namespace
 
 // One cycle with both problems, a second from scratch after the machine was
@@ -113,13 +130,12 @@ TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
             log.Record(dlg.m_hWnd);
             notice.Tick();
         });
-    walk.When(
-        "the wizard", [&] { return Showing(dlg); },
-        [&]
-        {
-            EXPECT_EQ(GetDlgItem(dlg.m_hWnd, IDOK), GetFocus());
-            PostKey(dlg.m_hWnd, VK_RETURN);
-        });
+    WhenShowing(walk, dlg,
+                [&]
+                {
+                    EXPECT_EQ(GetDlgItem(dlg.m_hWnd, IDOK), GetFocus());
+                    PostKey(dlg.m_hWnd, VK_RETURN);
+                });
     walk.When(
         "the report", [&] { return dlg.m_nOkCalls == 1 && dlg.m_nOkDepth == 0; }, [] {});
     ClickDefault(walk, dlg, "the repair");
@@ -133,9 +149,7 @@ TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
     ClickDefault(walk, dlg, "the second report");
     ClickDefault(walk, dlg, "the welcome page again",
                  [&] { EXPECT_EQ(std::make_pair(0, 2), ProgressRange(dlg.m_hWnd)); });
-    ClickCancel(walk, dlg);
-
-    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    CancelAndRun(dlg, walk);
     EXPECT_EQ(kNext, dlg.m_buttonWhenShown) << "the template's placeholder was on screen";
     const std::vector<WizardView> expected = {
         View(kWelcomePage, kNext, true, 0),
@@ -182,8 +196,7 @@ TEST_F(Wizard, ReportForEachMachineState)
         MachineHive hive(c.machine);
         CWizardUnderTest dlg;
         Walkthrough walk;
-        walk.When(
-            "the wizard", [&] { return Showing(dlg); }, [] {});
+        WhenShowing(walk, dlg);
         ClickDefault(walk, dlg, "the report",
                      [&]
                      {
@@ -193,8 +206,7 @@ TEST_F(Wizard, ReportForEachMachineState)
         if (std::string(c.button) == kFinish)
             ClickDefault(walk, dlg, "the welcome page",
                          [&] { EXPECT_EQ(View(kWelcomePage, kNext, true, 0), ViewOf(dlg.m_hWnd)); });
-        ClickCancel(walk, dlg);
-        EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+        CancelAndRun(dlg, walk);
     }
 }
 
@@ -244,8 +256,7 @@ TEST_F(Wizard, RepairPageForEachOutcome)
         NoticeAnswerer notice(&dlg.m_hWnd);
         Walkthrough walk;
         walk.Watch([&] { notice.Tick(); });
-        walk.When(
-            "the wizard", [&] { return Showing(dlg); }, [] {});
+        WhenShowing(walk, dlg);
         ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kNext, GetItemText(dlg.m_hWnd, IDOK)); });
         ClickDefault(walk, dlg, "the repair", [&] { EXPECT_EQ(View(c.page, kFinish, true, 2), ViewOf(dlg.m_hWnd)); });
         ClickDefault(walk, dlg, "the welcome page",
@@ -254,8 +265,7 @@ TEST_F(Wizard, RepairPageForEachOutcome)
                          EXPECT_EQ(View(kWelcomePage, kNext, true, 0), ViewOf(dlg.m_hWnd));
                          EXPECT_EQ(std::make_pair(0, 2), ProgressRange(dlg.m_hWnd));
                      });
-        ClickCancel(walk, dlg);
-        EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+        CancelAndRun(dlg, walk);
 
         EXPECT_EQ(c.driver == DriverMissing ? 1 : 0, notice.m_nShown) << "the driver notice";
         EXPECT_EQ(c.setting, hive.PortSetting());
@@ -272,8 +282,7 @@ TEST_F(Wizard, FailedPreconditionHidesProblemsOfAnEarlierCycle)
     NoticeAnswerer notice(&dlg.m_hWnd);
     Walkthrough walk;
     walk.Watch([&] { notice.Tick(); });
-    walk.When(
-        "the wizard", [&] { return Showing(dlg); }, [] {});
+    WhenShowing(walk, dlg);
     ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kBothProblemsPage, PageText(dlg.m_hWnd)); });
     ClickDefault(walk, dlg, "the repair");
     ClickDefault(walk, dlg, "the welcome page", [&] { hive.DeleteKey(kProductKey); });
@@ -287,8 +296,7 @@ TEST_F(Wizard, FailedPreconditionHidesProblemsOfAnEarlierCycle)
                  });
     ClickDefault(walk, dlg, "the report for a user",
                  [&] { EXPECT_EQ(View(kNotAdminPage, kFinish, true, 2), ViewOf(dlg.m_hWnd)); });
-    ClickCancel(walk, dlg);
-    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    CancelAndRun(dlg, walk);
 }
 
 // "Cancel" and the caption's close button during either pause of the
@@ -313,8 +321,7 @@ TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
         MachineHive hive(kBothProblems);
         CWizardUnderTest dlg;
         Walkthrough walk;
-        walk.When(
-            "the wizard", [&] { return Showing(dlg); }, [] {});
+        WhenShowing(walk, dlg);
         walk.Click(
             "the diagnosis", [&] { return dlg.m_hWnd; }, IDOK, [&] { return dlg.m_nOkCalls == 1; });
         walk.When(
@@ -345,8 +352,7 @@ TEST_F(Wizard, AboutBoxDuringADiagnosis)
     HWND hAbout = NULL;
     int nPosAtAbout = -1;
     Walkthrough walk;
-    walk.When(
-        "the wizard", [&] { return Showing(dlg); }, [] {});
+    WhenShowing(walk, dlg);
     walk.Click(
         "the diagnosis", [&] { return dlg.m_hWnd; }, IDOK, [&] { return dlg.m_nOkCalls == 1; });
     walk.When(
@@ -371,8 +377,7 @@ TEST_F(Wizard, AboutBoxDuringADiagnosis)
     walk.When(
         "the report", [&] { return dlg.m_nOkDepth == 0; },
         [&] { EXPECT_EQ(View(kBothProblemsPage, kNext, true, 2), ViewOf(dlg.m_hWnd)); });
-    ClickCancel(walk, dlg);
-    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    CancelAndRun(dlg, walk);
     EXPECT_EQ(0, nPosAtAbout);
 }
 
@@ -383,24 +388,23 @@ TEST_F(Wizard, SystemMenuOpensTheAboutBox)
 {
     CWizardUnderTest dlg;
     Walkthrough walk;
-    walk.When(
-        "the wizard", [&] { return Showing(dlg); },
-        [&]
-        {
-            HMENU hMenu = GetSystemMenu(dlg.m_hWnd, FALSE);
-            const int nItems = GetMenuItemCount(hMenu);
-            ASSERT_GE(nItems, 2);
-            char text[64] = "";
-            EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(hMenu, nItems - 1));
-            GetMenuStringA(hMenu, nItems - 1, text, sizeof(text), MF_BYPOSITION);
-            EXPECT_STREQ("&About QbxMender...", text);
-            MENUITEMINFOA mii;
-            ZeroMemory(&mii, sizeof(mii));
-            mii.cbSize = sizeof(mii);
-            mii.fMask = MIIM_FTYPE;
-            ASSERT_TRUE(GetMenuItemInfoA(hMenu, nItems - 2, TRUE, &mii));
-            EXPECT_TRUE(mii.fType & MFT_SEPARATOR);
-        });
+    WhenShowing(walk, dlg,
+                [&]
+                {
+                    HMENU hMenu = GetSystemMenu(dlg.m_hWnd, FALSE);
+                    const int nItems = GetMenuItemCount(hMenu);
+                    ASSERT_GE(nItems, 2);
+                    char text[64] = "";
+                    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(hMenu, nItems - 1));
+                    GetMenuStringA(hMenu, nItems - 1, text, sizeof(text), MF_BYPOSITION);
+                    EXPECT_STREQ("&About QbxMender...", text);
+                    MENUITEMINFOA mii;
+                    ZeroMemory(&mii, sizeof(mii));
+                    mii.cbSize = sizeof(mii);
+                    mii.fMask = MIIM_FTYPE;
+                    ASSERT_TRUE(GetMenuItemInfoA(hMenu, nItems - 2, TRUE, &mii));
+                    EXPECT_TRUE(mii.fType & MFT_SEPARATOR);
+                });
     const struct
     {
         WPARAM command;
@@ -417,8 +421,7 @@ TEST_F(Wizard, SystemMenuOpensTheAboutBox)
             name + ", About box closed", [] { return FindThreadDialog(kAboutCaption); }, IDOK,
             [&dlg] { return FindThreadDialog(kAboutCaption) == NULL && IsWindowEnabled(dlg.m_hWnd); });
     }
-    ClickCancel(walk, dlg);
-    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    CancelAndRun(dlg, walk);
 }
 
 // Where the minimised window's icon goes: centred in the client area, with
@@ -448,31 +451,29 @@ TEST_F(Wizard, IconsAndPaintingWhileMinimised)
     MachineHive hive({true, true, PortRight, DriverActive});
     CWizardUnderTest dlg;
     Walkthrough walk;
-    walk.When(
-        "the wizard", [&] { return Showing(dlg); },
-        [&]
-        {
-            const LRESULT hIcon =
-                reinterpret_cast<LRESULT>(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_MAINFRAME)));
-            EXPECT_NE(0, hIcon);
-            EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_BIG, 0));
-            EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_SMALL, 0));
-            EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0));
+    WhenShowing(walk, dlg,
+                [&]
+                {
+                    const LRESULT hIcon =
+                        reinterpret_cast<LRESULT>(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_MAINFRAME)));
+                    EXPECT_NE(0, hIcon);
+                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_BIG, 0));
+                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_SMALL, 0));
+                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0));
 
-            ShowWindow(dlg.m_hWnd, SW_MINIMIZE);
-            ASSERT_TRUE(IsIconic(dlg.m_hWnd));
-            InvalidateRect(dlg.m_hWnd, NULL, TRUE);
-            UpdateWindow(dlg.m_hWnd);
-            // Wine gives a minimised window no client area to paint; the paint
-            // message then comes as a program would send it.
-            if (dlg.m_nIconErases == 0)
-                SendMessageA(dlg.m_hWnd, WM_PAINT, 0, 0);
-            EXPECT_EQ(1, dlg.m_nIconErases) << "the icon's background was not erased";
-            ShowWindow(dlg.m_hWnd, SW_RESTORE);
-        });
+                    ShowWindow(dlg.m_hWnd, SW_MINIMIZE);
+                    ASSERT_TRUE(IsIconic(dlg.m_hWnd));
+                    InvalidateRect(dlg.m_hWnd, NULL, TRUE);
+                    UpdateWindow(dlg.m_hWnd);
+                    // Wine gives a minimised window no client area to paint; the paint
+                    // message then comes as a program would send it.
+                    if (dlg.m_nIconErases == 0)
+                        SendMessageA(dlg.m_hWnd, WM_PAINT, 0, 0);
+                    EXPECT_EQ(1, dlg.m_nIconErases) << "the icon's background was not erased";
+                    ShowWindow(dlg.m_hWnd, SW_RESTORE);
+                });
     ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kNoProblemPage, PageText(dlg.m_hWnd)); });
-    ClickCancel(walk, dlg);
-    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    CancelAndRun(dlg, walk);
 }
 
 // A second copy of the program finds the wizard by a window property named
@@ -493,11 +494,8 @@ TEST_F(Wizard, MarksItsWindowWithTheInstanceName)
         }
         CWizardUnderTest dlg;
         Walkthrough walk;
-        walk.When(
-            "the wizard", [&] { return Showing(dlg); },
-            [&] { EXPECT_EQ(reinterpret_cast<HANDLE>(1), GetPropA(dlg.m_hWnd, name.c_str())); });
-        ClickCancel(walk, dlg);
-        EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+        WhenShowing(walk, dlg, [&] { EXPECT_EQ(reinterpret_cast<HANDLE>(1), GetPropA(dlg.m_hWnd, name.c_str())); });
+        CancelAndRun(dlg, walk);
         EXPECT_EQ(NULL, dlg.m_hPropAfterDestroy);
     }
 }
@@ -511,8 +509,7 @@ TEST_F(Wizard, EnterActsOnTheDefaultButtonAfterADiagnosis)
     MachineHive hive({true, true, PortRight, DriverActive});
     CWizardUnderTest dlg;
     Walkthrough walk;
-    walk.When(
-        "the wizard", [&] { return Showing(dlg); }, [&] { PostKey(dlg.m_hWnd, VK_RETURN); });
+    WhenShowing(walk, dlg, [&] { PostKey(dlg.m_hWnd, VK_RETURN); });
     walk.When(
         "the report", [&] { return dlg.m_nOkCalls == 1 && dlg.m_nOkDepth == 0; },
         [&]
@@ -523,6 +520,5 @@ TEST_F(Wizard, EnterActsOnTheDefaultButtonAfterADiagnosis)
     walk.When(
         "the welcome page", [&] { return dlg.m_nOkCalls == 2 && dlg.m_nOkDepth == 0; },
         [&] { EXPECT_EQ(kWelcomePage, PageText(dlg.m_hWnd)); });
-    ClickCancel(walk, dlg);
-    EXPECT_EQ(IDCANCEL, Run(dlg, walk));
+    CancelAndRun(dlg, walk);
 }

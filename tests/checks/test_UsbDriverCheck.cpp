@@ -8,31 +8,28 @@
 
 #include "PlayWindows.h"
 #include "PrivateHive.h"
+#include "ProgramTexts.h"
+#include "Scratch.h"
 #include "UsbDriverCheck.h"
 #include "WindowDriver.h"
 #include "resource.h"
 
 namespace
 {
-const char kEnumKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10";
-const char kProductKey[] = "SOFTWARE\\Veltro\\Quellbox";
-const char kPrinter[] = "QbxTest Printer";
-const char kUsbPort[] = "QBXUSB1:";
 const char kInstance[] = "5&1d7a2d3&0&2";
-const char kNoticeCaption[] = "Information for Windows XP users";
 
 // The product installed, its printer on the given port; no printer for NULL.
 void InstallProduct(PrivateHive& hive, const char* pszPort)
 {
     hive.SetString(kProductKey, "VersionStr", "1.00");
-    hive.SetString(kProductKey, "PRINTERNAME", kPrinter);
+    hive.SetString(kProductKey, "PRINTERNAME", kTestPrinter);
     if (pszPort != NULL)
-        hive.AddPrinter(kPrinter, pszPort);
+        hive.AddPrinter(kTestPrinter, pszPort);
 }
 
 std::string ControlKey(const std::string& instance)
 {
-    return std::string(kEnumKey) + "\\" + instance + "\\Control";
+    return std::string(kUsbDeviceKey) + "\\" + instance + "\\Control";
 }
 
 // What one USB instance of the device holds below its key.
@@ -51,7 +48,8 @@ void AddInstance(PrivateHive& hive, const std::string& name, Driver driver)
     // take key paths of at most 260 characters, and instance names here
     // reach 256.
     HKEY hEnum, hInstance;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hive.Root(), kEnumKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hEnum, NULL));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(hive.Root(), kUsbDeviceKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hEnum, NULL));
     LONG rc = RegCreateKeyExA(hEnum, name.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hInstance, NULL);
     RegCloseKey(hEnum);
     ASSERT_EQ(ERROR_SUCCESS, rc) << name;
@@ -75,163 +73,15 @@ void AddInstance(PrivateHive& hive, const std::string& name, Driver driver)
     }
 }
 
-// The registry root theSysEnv would use next. Every registry read of the
-// unit (and of the printer lookup) chooses it first.
-struct SysEnvRoot : CSysEnv
-{
-    static HKEY Current() { return theSysEnv.*(&SysEnvRoot::m_hRootKey); }
-};
-
 bool SameVersion(const WindowsVersion& a, const WindowsVersion& b)
 {
     return a.platformId == b.platformId && a.major == b.major && a.minor == b.minor;
 }
 
-DWORD StoredSize(const PrivateHive& hive, const std::string& key, const char* pszValue)
+// Places the built stand-in in a folder under the library's name.
+::testing::AssertionResult PlaceInstaller(const std::string& folder, const char* pszStub)
 {
-    HKEY hKey;
-    DWORD dwSize = 0xdeadbeef;
-    if (RegOpenKeyExA(hive.Root(), key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return dwSize;
-    RegQueryValueExA(hKey, pszValue, NULL, NULL, NULL, &dwSize);
-    RegCloseKey(hKey);
-    return dwSize;
-}
-
-// A variable of this process's environment, "" when it is not set.
-std::string GetEnv(const char* pszName)
-{
-    char szValue[2048];
-    DWORD nLen = GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
-    return nLen < sizeof(szValue) ? std::string(szValue, nLen) : "(too long)";
-}
-
-// The folder of the test program, with its trailing backslash.
-std::string ProgramFolder()
-{
-    char szPath[MAX_PATH];
-    DWORD nLen = GetModuleFileNameA(NULL, szPath, MAX_PATH);
-    std::string path(szPath, nLen);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
-void RemoveTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((folder + "\\*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + "\\" + name);
-            else
-                DeleteFileA((folder + "\\" + name).c_str());
-        } while (FindNextFileA(hFind, &fd));
-        FindClose(hFind);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-// An empty folder of the test's own in the temporary folder, removed with
-// everything in it at the end.
-class ScratchFolder
-{
-public:
-    explicit ScratchFolder(const std::string& tag)
-    {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        char szTemp[MAX_PATH];
-        GetTempPathA(MAX_PATH, szTemp);
-        std::string path =
-            std::string(szTemp) + "qbx-" + info->name() + "-" + tag + "-" + std::to_string(GetCurrentProcessId());
-        RemoveTree(path);
-        EXPECT_TRUE(CreateDirectoryA(path.c_str(), NULL)) << path;
-        char szLong[MAX_PATH];
-        DWORD nLen = GetLongPathNameA(path.c_str(), szLong, MAX_PATH);
-        m_path = nLen != 0 && nLen < MAX_PATH ? std::string(szLong, nLen) : path;
-    }
-    ~ScratchFolder() { RemoveTree(m_path); }
-    const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "\\" + name; }
-
-private:
-    std::string m_path;
-};
-
-// Places one of the built stand-ins in a folder under the library's name.
-void PlaceInstaller(const std::string& folder, const char* pszStub)
-{
-    const std::string from = ProgramFolder() + "stubs\\" + pszStub;
-    ASSERT_TRUE(CopyFileA(from.c_str(), (folder + "\\VtInst32.dll").c_str(), FALSE)) << from << " to " << folder;
-}
-
-// Puts an entry in front of this process's PATH (none when empty), and PATH
-// back afterwards.
-class PathPrefix
-{
-public:
-    explicit PathPrefix(const std::string& entry)
-    {
-        char szPath[32767];
-        DWORD nLen = GetEnvironmentVariableA("PATH", szPath, sizeof(szPath));
-        m_bHad = nLen != 0 && nLen < sizeof(szPath);
-        m_saved.assign(szPath, m_bHad ? nLen : 0);
-        if (!entry.empty())
-            SetEnvironmentVariableA("PATH", (entry + ";" + m_saved).c_str());
-    }
-    ~PathPrefix() { SetEnvironmentVariableA("PATH", m_bHad ? m_saved.c_str() : NULL); }
-
-private:
-    bool m_bHad;
-    std::string m_saved;
-};
-
-struct ProbeRun
-{
-    DWORD exitCode;
-    std::string output;
-};
-
-// Runs a program with the given current directory (and this process's
-// environment) and collects what it prints.
-ProbeRun RunProgram(const std::string& exe, const char* pszArgs, const std::string& currentDir)
-{
-    ProbeRun run = {0xdeadbeef, std::string()};
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE hRead, hWrite;
-    if (!CreatePipe(&hRead, &hWrite, &sa, 0))
-        return run;
-    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof(si));
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
-    std::string cmdLine = "\"" + exe + "\" " + pszArgs;
-    PROCESS_INFORMATION pi;
-    BOOL bStarted = CreateProcessA(NULL, &cmdLine[0], NULL, NULL, TRUE, 0, NULL, currentDir.c_str(), &si, &pi);
-    CloseHandle(hWrite);
-    if (bStarted)
-    {
-        char buf[512];
-        DWORD nRead;
-        while (ReadFile(hRead, buf, sizeof(buf), &nRead, NULL) && nRead != 0)
-            run.output.append(buf, nRead);
-        WaitForSingleObject(pi.hProcess, 30000);
-        GetExitCodeProcess(pi.hProcess, &run.exitCode);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(hRead);
-    while (!run.output.empty() && (run.output.back() == '\n' || run.output.back() == '\r'))
-        run.output.pop_back();
-    return run;
+    return CopyBuilt(std::string("stubs\\") + pszStub, folder, "VtInst32.dll");
 }
 } // namespace
 
@@ -290,7 +140,7 @@ TEST(UsbDriverCheck, CheckFindsAnInstanceWithoutActiveService)
         PrivateHive hive;
         InstallProduct(hive, c.port);
         if (c.enumKey)
-            hive.CreateKey(kEnumKey);
+            hive.CreateKey(kUsbDeviceKey);
         for (const Instance& instance : c.instances)
             AddInstance(hive, instance.name, instance.driver);
         PlayWindows play(c.os);
@@ -300,7 +150,9 @@ TEST(UsbDriverCheck, CheckFindsAnInstanceWithoutActiveService)
         EXPECT_EQ(c.problem, check.ProblemFound());
         if (!SameVersion(c.os, kWinXP))
         {
-            EXPECT_EQ(NULL, SysEnvRoot::Current()) << "the registry was read on a Windows other than XP";
+            // Every registry read of the unit (and of the printer lookup)
+            // chooses the root first.
+            EXPECT_EQ(NULL, RootKeyOf(theSysEnv)) << "the registry was read on a Windows other than XP";
         }
     }
 }
@@ -322,15 +174,12 @@ TEST(UsbDriverCheck, ActiveServiceOfAnyTypeAndSize)
                     continue;
                 SCOPED_TRACE("type " + std::to_string(type) + ", " + std::to_string(size) + " bytes" +
                              (terminated ? ", last one NUL" : ", no NUL"));
-                // The byte after the data is no NUL either: the registry
-                // would otherwise store a terminator the count leaves out.
-                std::vector<char> data(size + 1, 'S');
+                std::string data(size, 'S');
                 if (terminated)
                     data[size - 1] = '\0';
                 PrivateHive hive;
                 InstallProduct(hive, kUsbPort);
-                hive.SetValue(ControlKey(kInstance), "ActiveService", type, data.data(), size);
-                ASSERT_EQ(size, StoredSize(hive, ControlKey(kInstance), "ActiveService"));
+                ASSERT_NO_FATAL_FAILURE(hive.SetExact(ControlKey(kInstance), "ActiveService", type, data));
 
                 EXPECT_EQ(size > 256, check.Check());
             }
@@ -365,14 +214,17 @@ TEST(UsbDriverCheck, RepairShowsTheNoticeThenCallsTheInstaller)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        SetEnvironmentVariableA("QBX_STUB_VTINST_CALLS", NULL);
-        SetEnvironmentVariableA("QBX_STUB_VTINST_ARGS", NULL);
-        SetEnvironmentVariableA("QBX_STUB_VTINST_RESULT", c.returns);
+        ScopedEnv calls("QBX_STUB_VTINST_CALLS", NULL);
+        ScopedEnv args("QBX_STUB_VTINST_ARGS", NULL);
+        ScopedEnv result("QBX_STUB_VTINST_RESULT", c.returns);
         ScratchFolder folder("lib");
         if (c.library != Absent)
-            PlaceInstaller(folder.Path(), c.library == WithEntry ? "vtinst32_stub.dll" : "vtinst32_noentry.dll");
+        {
+            ASSERT_TRUE(
+                PlaceInstaller(folder.Path(), c.library == WithEntry ? "vtinst32_stub.dll" : "vtinst32_noentry.dll"));
+        }
         const std::string library = folder.File("VtInst32.dll");
-        PathPrefix path(folder.Path());
+        ScopedEnv path("PATH", PathWith(folder.Path()));
         if (c.library == Absent)
         {
             HMODULE hElsewhere = CUsbDriverCheck::LoadInstallerLibrary();
@@ -418,7 +270,6 @@ TEST(UsbDriverCheck, RepairShowsTheNoticeThenCallsTheInstaller)
         else
             EXPECT_EQ("", GetEnv("QBX_STUB_VTINST_CALLS"));
     }
-    SetEnvironmentVariableA("QBX_STUB_VTINST_RESULT", NULL);
 }
 
 // The program runs with administrator rights, so its current directory must
@@ -455,18 +306,18 @@ TEST(DllSearch, InstallerLibraryIsNotTakenFromTheCurrentDirectory)
         SCOPED_TRACE(c.name);
         ScratchFolder program("program"), current("current"), other("other");
         const std::string probe = program.File("dllsearch_probe.exe");
-        ASSERT_TRUE(CopyFileA((ProgramFolder() + "dllsearch_probe.exe").c_str(), probe.c_str(), FALSE));
+        ASSERT_TRUE(CopyBuilt("dllsearch_probe.exe", program.Path()));
         const std::string lib = current.File("lib");
         ASSERT_TRUE(CreateDirectoryA(lib.c_str(), NULL));
         const std::string folders[] = {"", program.Path(), current.Path(), other.Path(), lib};
         for (Where where : c.dllIn)
-            PlaceInstaller(folders[where], "vtinst32_stub.dll");
+            ASSERT_TRUE(PlaceInstaller(folders[where], "vtinst32_stub.dll"));
         auto loaded = [&folders](Where where)
         { return where == Nowhere ? std::string("not loaded") : folders[where] + "\\VtInst32.dll"; };
 
         const std::string entry = c.pathEntry == NULL ? "" : c.pathEntry;
-        PathPrefix path(entry == "<other>" ? other.Path() : entry);
-        ProbeRun run = RunProgram(probe, "", current.Path());
+        ScopedEnv path("PATH", PathWith(entry == "<other>" ? other.Path() : entry));
+        ProgramRun run = RunProgram(probe, "", current.Path());
         EXPECT_STRCASEEQ(loaded(c.loadsFrom).c_str(), run.output.c_str());
         EXPECT_EQ(c.loadsFrom != Nowhere ? 1u : 0u, run.exitCode);
         run = RunProgram(probe, "--plain", current.Path());

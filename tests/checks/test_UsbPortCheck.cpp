@@ -13,17 +13,11 @@
 
 #include "PlayWindows.h"
 #include "PrivateHive.h"
+#include "ProgramTexts.h"
 #include "UsbPortCheck.h"
 
 namespace
 {
-const char kProductKey[] = "SOFTWARE\\Veltro\\Quellbox";
-const char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\VTsmfpi\\Parameters";
-const char kSelectKey[] = "SYSTEM\\Select";
-const char kPrinter[] = "QbxTest Printer";
-const char kDefaultPrinter[] = "Corvana R310/R520 Series";
-const char kUsbPort[] = "QBXUSB1:";
-const char kSetting[] = "VTvUsb0";
 const DWORD kOddType = 0x1234;
 
 std::string ControlSetKey(int nSet)
@@ -65,31 +59,11 @@ std::string ValuePath(const std::string& key, const std::string& name)
     return key + "\\[" + name + "]";
 }
 
-// The bytes the registry holds for a value, or "(none)".
-std::string StoredBytes(const PrivateHive& hive, const std::string& key, const std::string& name, DWORD* pType)
-{
-    HKEY hKey;
-    if (RegOpenKeyExA(hive.Root(), key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "(none)";
-    std::string data(8192, '\0');
-    DWORD size = static_cast<DWORD>(data.size());
-    const LONG rc = RegQueryValueExA(hKey, name.c_str(), NULL, pType, reinterpret_cast<BYTE*>(&data[0]), &size);
-    RegCloseKey(hKey);
-    return rc == ERROR_SUCCESS ? data.substr(0, size) : "(none)";
-}
-
-// Stores exactly v.bytes. RegSetValueExA also stores a NUL that directly
-// follows a string's data, so the copy it is given ends in a byte that is not
-// one; reading the value back confirms what the registry holds.
+// Stores v, read back to be sure, or nothing for a missing value.
 void Store(PrivateHive& hive, const std::string& key, const std::string& name, const Stored& v)
 {
-    if (!v.present)
-        return;
-    const std::string buffer = v.bytes + '\x7f';
-    hive.SetValue(key, name, v.type, buffer.data(), static_cast<DWORD>(v.bytes.size()));
-    DWORD type = 0xdeadbeef;
-    ASSERT_EQ(v.bytes, StoredBytes(hive, key, name, &type)) << key << "\\" << name << " holds other bytes";
-    ASSERT_EQ(v.type, type) << key << "\\" << name;
+    if (v.present)
+        hive.SetExact(key, name, v.type, v.bytes);
 }
 
 // Wine's spooler notes a printer's status in its key when it opens it, and
@@ -130,7 +104,7 @@ public:
     // port: the printer's port, or NULL for no printer at all. printer: the
     // name that PRINTERNAME gives, or NULL for no value and a printer under
     // the device's usual name.
-    explicit DeviceHive(const char* port = kUsbPort, const char* printer = kPrinter)
+    explicit DeviceHive(const char* port = kUsbPort, const char* printer = kTestPrinter)
     {
         SetString(kProductKey, "VersionStr", "1.0");
         if (printer != NULL)
@@ -139,16 +113,6 @@ public:
             AddPrinter(printer != NULL ? printer : kDefaultPrinter, port);
     }
 };
-
-// The root theSysEnv opens keys under: null until a registry user chose one.
-HKEY RootOf(const CSysEnv& env)
-{
-    struct Peek : CSysEnv
-    {
-        static HKEY CSysInfo::*Root() { return &Peek::m_hRootKey; }
-    };
-    return env.*Peek::Root();
-}
 
 std::string Describe(DWORD type, size_t size, const char* variant)
 {
@@ -201,25 +165,25 @@ TEST(UsbPortCheck, CheckFindsAWrongSettingOnlyWhereItApplies)
         bool problem;
     };
     const Case cases[] = {
-        {"expected text on XP", kWinXP, Text("VTvUsb0"), kUsbPort, kPrinter, false},
-        {"expected text on 2000", kWin2000, Text("VTvUsb0"), kUsbPort, kPrinter, false},
-        {"lower case on XP", kWinXP, Text("vtvusb0"), kUsbPort, kPrinter, true},
-        {"lower case on 2000", kWin2000, Text("vtvusb0"), kUsbPort, kPrinter, true},
-        {"one character more", kWinXP, Text("VTvUsb0x"), kUsbPort, kPrinter, true},
-        {"one character less", kWinXP, Text("VTvUsb"), kUsbPort, kPrinter, true},
-        {"empty text", kWinXP, Text(""), kUsbPort, kPrinter, true},
-        {"no terminator", kWinXP, Raw(REG_SZ, kSetting), kUsbPort, kPrinter, false},
+        {"expected text on XP", kWinXP, Text("VTvUsb0"), kUsbPort, kTestPrinter, false},
+        {"expected text on 2000", kWin2000, Text("VTvUsb0"), kUsbPort, kTestPrinter, false},
+        {"lower case on XP", kWinXP, Text("vtvusb0"), kUsbPort, kTestPrinter, true},
+        {"lower case on 2000", kWin2000, Text("vtvusb0"), kUsbPort, kTestPrinter, true},
+        {"one character more", kWinXP, Text("VTvUsb0x"), kUsbPort, kTestPrinter, true},
+        {"one character less", kWinXP, Text("VTvUsb"), kUsbPort, kTestPrinter, true},
+        {"empty text", kWinXP, Text(""), kUsbPort, kTestPrinter, true},
+        {"no terminator", kWinXP, Raw(REG_SZ, kUsbSetting), kUsbPort, kTestPrinter, false},
         {"printer by its usual name", kWinXP, Text("vtvusb0"), kUsbPort, NULL, true},
-        {"value missing", kWinXP, Missing(), kUsbPort, kPrinter, false},
-        {"REG_EXPAND_SZ, expected text", kWinXP, Text("VTvUsb0", REG_EXPAND_SZ), kUsbPort, kPrinter, false},
-        {"REG_EXPAND_SZ, wrong text", kWinXP, Text("wrong", REG_EXPAND_SZ), kUsbPort, kPrinter, false},
-        {"REG_BINARY", kWinXP, Raw(REG_BINARY, "wrong"), kUsbPort, kPrinter, false},
-        {"REG_DWORD", kWinXP, Number(1), kUsbPort, kPrinter, false},
-        {"longer than 256 bytes", kWinXP, Text(std::string(300, 'x')), kUsbPort, kPrinter, false},
-        {"printer on LPT1:", kWinXP, Text("wrong"), "LPT1:", kPrinter, false},
-        {"no printer", kWinXP, Text("wrong"), NULL, kPrinter, false},
-        {"Windows NT 4", kNT4, Text("wrong"), kUsbPort, kPrinter, false},
-        {"Windows 98", kWin98, Text("wrong"), kUsbPort, kPrinter, false},
+        {"value missing", kWinXP, Missing(), kUsbPort, kTestPrinter, false},
+        {"REG_EXPAND_SZ, expected text", kWinXP, Text("VTvUsb0", REG_EXPAND_SZ), kUsbPort, kTestPrinter, false},
+        {"REG_EXPAND_SZ, wrong text", kWinXP, Text("wrong", REG_EXPAND_SZ), kUsbPort, kTestPrinter, false},
+        {"REG_BINARY", kWinXP, Raw(REG_BINARY, "wrong"), kUsbPort, kTestPrinter, false},
+        {"REG_DWORD", kWinXP, Number(1), kUsbPort, kTestPrinter, false},
+        {"longer than 256 bytes", kWinXP, Text(std::string(300, 'x')), kUsbPort, kTestPrinter, false},
+        {"printer on LPT1:", kWinXP, Text("wrong"), "LPT1:", kTestPrinter, false},
+        {"no printer", kWinXP, Text("wrong"), NULL, kTestPrinter, false},
+        {"Windows NT 4", kNT4, Text("wrong"), kUsbPort, kTestPrinter, false},
+        {"Windows 98", kWin98, Text("wrong"), kUsbPort, kTestPrinter, false},
     };
     for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i)
     {
@@ -242,7 +206,7 @@ TEST(UsbPortCheck, CheckFindsAWrongSettingOnlyWhereItApplies)
             EXPECT_TRUE(OutsidePrinters(before) == OutsidePrinters(after)) << DescribeDifference(before, after);
         else
             EXPECT_TRUE(before == after) << DescribeDifference(before, after);
-        EXPECT_EQ(checked, RootOf(theSysEnv) != NULL);
+        EXPECT_EQ(checked, RootKeyOf(theSysEnv) != NULL);
     }
 }
 
@@ -269,11 +233,11 @@ TEST(UsbPortCheck, EachCheckStartsFromNoProblem)
 
         std::unique_ptr<PlayWindows> nt4;
         if (change == kRightSetting)
-            hive.SetString(kServiceKey, "0", kSetting);
+            hive.SetString(kServiceKey, "0", kUsbSetting);
         else if (change == kOtherType)
             hive.SetString(kServiceKey, "0", "wrong", REG_EXPAND_SZ);
         else if (change == kPrinterMoved)
-            hive.SetString(std::string("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\") + kPrinter, "Port",
+            hive.SetString(std::string("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\") + kTestPrinter, "Port",
                            "LPT1:");
         else
             nt4.reset(new PlayWindows(kNT4));
@@ -328,7 +292,7 @@ TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
     };
     // Repair passes the seven letters with a count of 7; RegSetValueExA, as
     // on Windows NT, also stores the NUL that follows them.
-    const HiveEntry repaired = {false, REG_SZ, std::string(kSetting, sizeof(kSetting))};
+    const HiveEntry repaired = {false, REG_SZ, std::string(kUsbSetting, sizeof(kUsbSetting))};
 
     for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i)
     {
@@ -363,7 +327,7 @@ TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
         EXPECT_TRUE(expected == after) << DescribeDifference(expected, after);
         if (nt4)
         {
-            EXPECT_TRUE(RootOf(theSysEnv) == NULL) << "the registry was opened on NT 4";
+            EXPECT_TRUE(RootKeyOf(theSysEnv) == NULL) << "the registry was opened on NT 4";
         }
 
         // A repaired setting reads back as right; one left alone is still wrong.
@@ -388,12 +352,12 @@ TEST(UsbPortCheck, CheckCopesWithAnyStoredSetting)
                 const Terminator term = static_cast<Terminator>(n);
                 if (!Applies(term, kSizes[s]))
                     continue;
-                const std::string bytes = Bytes(kSizes[s], kSetting, term);
+                const std::string bytes = Bytes(kSizes[s], kUsbSetting, term);
                 SCOPED_TRACE(Describe(kTypes[t], bytes.size(), kTerminatorNames[n]));
 
                 const std::string fits = bytes.substr(0, 256);
                 const bool problem = kTypes[t] == REG_SZ && bytes.size() <= 256 &&
-                                     std::string(fits.c_str(), strnlen(fits.c_str(), fits.size())) != kSetting;
+                                     std::string(fits.c_str(), strnlen(fits.c_str(), fits.size())) != kUsbSetting;
 
                 Store(hive, kServiceKey, "0", Raw(kTypes[t], bytes));
                 CUsbPortCheck check;
@@ -417,7 +381,7 @@ TEST(UsbPortCheck, RepairCopesWithAnyStoredSelection)
         {"Default", Missing()},
         {"Default", Number(1)},
     };
-    const std::string repaired(kSetting, sizeof(kSetting));
+    const std::string repaired(kUsbSetting, sizeof(kUsbSetting));
     PlayWindows xp(kWinXP);
     // Repair acts on the answer of the last Check and does not look at the
     // printer again, so one Check serves every hive below.

@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTexts.h"
 #include "WindowDriver.h"
 #include "XpNoticeDlg.h"
 #include "resource.h"
 
 namespace
 {
-const char kCaption[] = "Information for Windows XP users";
-
 bool OkEnabled(HWND hDlg)
 {
     return IsWindowEnabled(GetDlgItem(hDlg, IDOK)) != FALSE;
@@ -185,8 +184,9 @@ TEST(XpNoticeDlg, OpensWithTextsInPlaceOkGreyedAndOnlyTheHeadingRed)
     HHOOK hHook = SetWindowsHookExA(WH_CBT, RecordFirstFocus, NULL, GetCurrentThreadId());
     CXpNoticeDlg dlg;
     ModalScript script;
-    script.When(kCaption, ExpectOpeningState).When(kCaption, ExpectEverythingVisible);
-    script.When(kCaption, ExpectOnlyTheHeadingRed).When(kCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
+    script.When(kNoticeCaption, ExpectOpeningState).When(kNoticeCaption, ExpectEverythingVisible);
+    script.When(kNoticeCaption, ExpectOnlyTheHeadingRed)
+        .When(kNoticeCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_TRUE(script.Done());
     UnhookWindowsHookEx(hHook);
@@ -216,8 +216,8 @@ TEST(XpNoticeDlg, UnderstandSwitchesOk)
     bool bTicked = false;
     for (const Toggle& t : toggles)
     {
-        script.When(kCaption, t.act);
-        script.When(kCaption,
+        script.When(kNoticeCaption, t.act);
+        script.When(kNoticeCaption,
                     [&bTicked, &t](HWND hDlg)
                     {
                         bTicked = !bTicked;
@@ -225,7 +225,7 @@ TEST(XpNoticeDlg, UnderstandSwitchesOk)
                         EXPECT_EQ(bTicked, OkEnabled(hDlg)) << t.name;
                     });
     }
-    script.When(kCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
+    script.When(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_TRUE(script.Done());
 }
@@ -254,9 +254,9 @@ TEST(XpNoticeDlg, WaysOut)
         CXpNoticeDlg dlg;
         ModalScript script;
         if (c.tick)
-            script.When(kCaption, [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); });
+            script.When(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); });
         for (UINT key : c.keys)
-            script.When(kCaption, [key](HWND hDlg) { key == 0 ? PostClick(hDlg, IDOK) : PostKey(hDlg, key); });
+            script.When(kNoticeCaption, [key](HWND hDlg) { key == 0 ? PostClick(hDlg, IDOK) : PostKey(hDlg, key); });
         EXPECT_EQ(c.result, dlg.DoModal());
         EXPECT_TRUE(script.Done());
     }
@@ -270,7 +270,7 @@ TEST(XpNoticeDlg, HeadingKeepsItsBoldFont)
     {
         CXpNoticeDlg dlg;
         ModalScript script;
-        script.When(kCaption,
+        script.When(kNoticeCaption,
                     [&hHeading](HWND hDlg)
                     {
                         hHeading = FontHandle(hDlg, IDC_NOTICE_HEADING);
@@ -278,7 +278,7 @@ TEST(XpNoticeDlg, HeadingKeepsItsBoldFont)
                         InvalidateRect(hDlg, NULL, TRUE);
                         UpdateWindow(hDlg);
                     });
-        script.When(kCaption,
+        script.When(kNoticeCaption,
                     [&hHeading](HWND hDlg)
                     {
                         EXPECT_EQ(hHeading, FontHandle(hDlg, IDC_NOTICE_HEADING));

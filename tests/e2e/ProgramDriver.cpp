@@ -5,10 +5,6 @@
 
 #include <string.h>
 
-const char kDiagnosingText[] = "Now Diagnosing.\r\nPlease wait...";
-const char kNoticeCaption[] = "Information for Windows XP users";
-const char kAboutCaption[] = "About QbxMender";
-
 namespace
 {
 const UINT kSendTimeoutMs = 5000;
@@ -183,14 +179,6 @@ RECT ProcessWindowsRect(DWORD pid, int margin)
     return box;
 }
 
-std::string PayloadFolder()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(NULL, path, sizeof(path));
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1) + "payload\\";
-}
-
 ProgramProcess::ProgramProcess()
 {
     ZeroMemory(&m_pi, sizeof(m_pi));
@@ -304,7 +292,7 @@ std::string WizardDriver::Next(const DialogHandler& onDialog)
             }
         }
         page = Page();
-        return page != before && page != kDiagnosingText && ButtonEnabled() && IsWindowEnabled(m_hWnd);
+        return page != before && page != kDiagnosingPage && ButtonEnabled() && IsWindowEnabled(m_hWnd);
     };
     const bool done = WaitFor(arrived);
     if (!unexpected.empty())

@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTexts.h"
+
 // How long a step of the program may take before the driver gives up.
 const DWORD kDriverWaitMs = 20000;
 
-// Texts and control ids the driver needs to find its way.
-extern const char kDiagnosingText[]; // shown while diagnosing and repairing
-extern const char kNoticeCaption[];  // the driver-install notice
-extern const char kAboutCaption[];   // the About box
-const int kPageTextId = 1002;        // the wizard's page text
-const int kUnderstandId = 1002;      // the notice's check box
-const UINT kAboutCommand = 0x0010;   // the About entry of the system menu
+// Control ids the driver needs to find its way; the texts are in
+// ProgramTexts.h.
+const int kPageTextId = 1002;      // the wizard's page text
+const int kUnderstandId = 1002;    // the notice's check box
+const UINT kAboutCommand = 0x0010; // the About entry of the system menu
 
 // Polls pred() until it holds or the time is up, handling this thread's
 // window messages meanwhile; returns pred().
@@ -41,10 +41,6 @@ HWND FindDialog(DWORD pid, const std::string& caption);
 // The bounding box of the process's visible top-level windows, grown by
 // margin and kept on the screen.
 RECT ProcessWindowsRect(DWORD pid, int margin);
-
-// The folder that holds what the tests run: QbxMender.exe and the stand-in
-// libraries, beside this program in "payload", ending in a backslash.
-std::string PayloadFolder();
 
 // A copy of the program, started from its own folder (which is also its
 // current directory). Ended by force if it still runs at destruction.

@@ -3,6 +3,8 @@
 // version for the program alone, starts a copy from a folder of its own and
 // walks the wizard page by page, as a user would.
 #include "ProgramDriver.h"
+#include "ProgramTexts.h"
+#include "Scratch.h"
 #include "ScratchRegistry.h"
 
 #include <gtest/gtest.h>
@@ -14,42 +16,10 @@
 namespace
 {
 // Where the program looks, as a real machine with the device holds it.
-const char kProductKey[] = "SOFTWARE\\Veltro\\Quellbox";
 const char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Corvana R310/R520 Series";
-const char kServiceParams[] = "SYSTEM\\CurrentControlSet\\Services\\VTsmfpi\\Parameters";
 const char kSet1Params[] = "SYSTEM\\ControlSet001\\Services\\VTsmfpi\\Parameters";
 const char kSet2Params[] = "SYSTEM\\ControlSet002\\Services\\VTsmfpi\\Parameters";
-const char kSelectKey[] = "SYSTEM\\Select";
-const char kDeviceKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10";
 const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\QbxMender.exe";
-
-// Keys no run may leave behind in the prefix; the start of each test clears
-// whatever an interrupted run left.
-const char* const kLeftovers[] = {
-    "SOFTWARE\\Veltro",
-    "SYSTEM\\CurrentControlSet\\Services\\VTsmfpi",
-    "SYSTEM\\ControlSet001\\Services\\VTsmfpi",
-    "SYSTEM\\ControlSet002\\Services\\VTsmfpi",
-    "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10",
-    kPrinterKey,
-};
-
-// The pages, as the user reads them.
-const char kWelcome[] = "                +++++About QBX Mender Software+++++\r\n\r\n"
-                        "This software is the self-diagnosis program for QX-R310/\r\n"
-                        "QX-R520Series.\r\n\r\nClick <Next>, to start the program.";
-const char kPortLine[] = "The QBX Mender found USB problem.(Registory)\r\n";
-const char kDriverLines[] = "The QBX Mender found USB problem.(Driver)\r\n"
-                            "Check the connection of the PC and the fax machine.\r\n";
-const char kClickNext[] = "\r\nClick <Next>, to clear the problem.\r\n";
-const char kNoProblems[] = "The QBX Mender did not find any problems.";
-const char kNotInstalled[] = "Corvana Quellbox is not installed.\r\n";
-const char kNotAdmin[] = "You must be logged in as administrator.\r\n";
-const char kPortRepaired[] = "Registory data is set to USB setting correctly.\r\n";
-const char kDriverRepaired[] = "Finished correctly.\r\n";
-const char kFailed[] = "Ended in failure.\r\n";
-
-const char kGoodValue[] = "VTvUsb0";
 const char kBadValue[] = "VTvPar0";
 
 // One machine: the Windows it plays and what is installed and broken on it.
@@ -61,29 +31,27 @@ struct Machine
     const char* userPriv = "2";   // the account's privilege; NULL: no such account
 };
 
+// Each test starts the program from a scratch folder of its own. The keys no
+// run may leave behind in the prefix are cleared first, in case an
+// interrupted run left them.
 class E2E : public ::testing::Test
 {
 protected:
+    E2E() : m_folder("e2e") {}
+
     void SetUp() override
     {
-        for (size_t i = 0; i < sizeof(kLeftovers) / sizeof(kLeftovers[0]); ++i)
-            RegDeleteTreeA(HKEY_LOCAL_MACHINE, kLeftovers[i]);
+        for (const char* key : kProgramKeys)
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
         RegDeleteTreeA(HKEY_CURRENT_USER, kAppDefaults);
-
-        char temp[MAX_PATH] = "";
-        GetTempPathA(sizeof(temp), temp);
-        m_folder = std::string(temp) + "qbx-e2e-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                   "-" + std::to_string(GetCurrentProcessId());
-        ASSERT_TRUE(CreateDirectoryA(m_folder.c_str(), NULL)) << m_folder;
     }
 
     void TearDown() override
     {
         m_process.Kill();
         m_registry.Undo();
-        RemoveFolder();
-        for (size_t i = 0; i < sizeof(kLeftovers) / sizeof(kLeftovers[0]); ++i)
-            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kLeftovers[i])) << kLeftovers[i];
+        for (const char* key : kProgramKeys)
+            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, key)) << key;
         EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAppDefaults));
     }
 
@@ -104,18 +72,18 @@ protected:
         {
             ASSERT_TRUE(m_registry.SetString(lm, kProductKey, "VersionStr", "2.10"));
         }
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Name", "Corvana R310/R520 Series"));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Port", "QBXUSB1:"));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Printer Driver", "Corvana R310/R520 Series"));
+        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Name", kDefaultPrinter));
+        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Port", kUsbPort));
+        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Printer Driver", kDefaultPrinter));
         ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Print Processor", "winprint"));
         ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Datatype", "RAW"));
-        ASSERT_TRUE(m_registry.SetString(lm, kServiceParams, "0", kBadValue));
+        ASSERT_TRUE(m_registry.SetString(lm, kServiceKey, "0", kBadValue));
         ASSERT_TRUE(m_registry.SetString(lm, kSet1Params, "0", kBadValue));
         ASSERT_TRUE(m_registry.SetString(lm, kSet2Params, "0", kBadValue));
         ASSERT_TRUE(m_registry.SetDword(lm, kSelectKey, "Current", 1));
         ASSERT_TRUE(m_registry.SetDword(lm, kSelectKey, "Default", 2));
-        ASSERT_TRUE(m_registry.SetString(lm, std::string(kDeviceKey) + "\\5&2a3c1e0b&0&1", "Service", "VTMfcusb"));
-        ASSERT_TRUE(m_registry.CreateKey(lm, std::string(kDeviceKey) + "\\5&2a3c1e0b&0&1\\Control"));
+        ASSERT_TRUE(m_registry.SetString(lm, std::string(kUsbDeviceKey) + "\\5&2a3c1e0b&0&1", "Service", "VTMfcusb"));
+        ASSERT_TRUE(m_registry.CreateKey(lm, std::string(kUsbDeviceKey) + "\\5&2a3c1e0b&0&1\\Control"));
 
         ASSERT_TRUE(Install("QbxMender.exe"));
         ASSERT_TRUE(Install("netapi32.dll"));
@@ -131,11 +99,11 @@ protected:
     {
         std::vector<std::string> env;
         env.push_back(std::string("QBX_STUB_USER_PRIV=") + (m_machine.userPriv ? m_machine.userPriv : ""));
-        ASSERT_TRUE(m_process.Start(m_folder + "\\QbxMender.exe", env));
+        ASSERT_TRUE(m_process.Start(m_folder.File("QbxMender.exe"), env));
         m_wizard.reset(new WizardDriver(m_process.Id(), "QbxMender"));
         ASSERT_TRUE(m_wizard->Attach()) << "no wizard came up";
-        ASSERT_EQ(kWelcome, m_wizard->Page());
-        ASSERT_EQ("Next >", m_wizard->Button());
+        ASSERT_EQ(kWelcomePage, m_wizard->Page());
+        ASSERT_EQ(kNext, m_wizard->Button());
     }
 
     void Cancel() { EXPECT_TRUE(m_wizard->Cancel(m_process)) << "Cancel did not end the program"; }
@@ -144,14 +112,14 @@ protected:
     void ExpectFinalReport(const std::string& report)
     {
         EXPECT_EQ(report, m_wizard->Next());
-        EXPECT_EQ("Finish", m_wizard->Button());
-        EXPECT_EQ(kWelcome, m_wizard->Next());
-        EXPECT_EQ("Next >", m_wizard->Button());
+        EXPECT_EQ(kFinish, m_wizard->Button());
+        EXPECT_EQ(kWelcomePage, m_wizard->Next());
+        EXPECT_EQ(kNext, m_wizard->Button());
     }
 
     static void ExpectServiceValue(const char* value)
     {
-        EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kServiceParams, "0")) << "control set in use";
+        EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kServiceKey, "0")) << "control set in use";
         EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kSet1Params, "0")) << "current control set 1";
         EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kSet2Params, "0")) << "default control set 2";
     }
@@ -171,21 +139,12 @@ protected:
     ScratchRegistry m_registry;
 
 private:
-    bool Install(const char* file)
+    ::testing::AssertionResult Install(const char* file)
     {
-        const std::string from = PayloadFolder() + file;
-        return CopyFileA(from.c_str(), (m_folder + "\\" + file).c_str(), FALSE) != FALSE;
+        return CopyBuilt(std::string("payload\\") + file, m_folder.Path());
     }
 
-    void RemoveFolder()
-    {
-        const char* const files[] = {"QbxMender.exe", "netapi32.dll", "VtInst32.dll"};
-        for (size_t i = 0; i < sizeof(files) / sizeof(files[0]); ++i)
-            DeleteFileA((m_folder + "\\" + files[i]).c_str());
-        RemoveDirectoryA(m_folder.c_str());
-    }
-
-    std::string m_folder;
+    ScratchFolder m_folder; // before m_process: removed once the program has ended
     Machine m_machine;
     ProgramProcess m_process;
 };
@@ -195,19 +154,19 @@ TEST_F(E2E, WindowsXpRepairsBothProblems)
     PlayMachine(Machine());
     StartProgram();
 
-    EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClickNext, m_wizard->Next());
-    EXPECT_EQ("Next >", m_wizard->Button());
+    EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClearLines, m_wizard->Next());
+    EXPECT_EQ(kNext, m_wizard->Button());
 
     int notices = 0;
     EXPECT_EQ(std::string(kPortRepaired) + kDriverRepaired,
               m_wizard->Next([&](HWND hNotice) { ReadAndAcceptNotice(hNotice, &notices); }));
     EXPECT_EQ(1, notices);
-    EXPECT_EQ("Finish", m_wizard->Button());
-    ExpectServiceValue(kGoodValue);
+    EXPECT_EQ(kFinish, m_wizard->Button());
+    ExpectServiceValue(kUsbSetting);
 
     // The installer library gave the device its driver: nothing is left.
-    EXPECT_EQ(kWelcome, m_wizard->Next());
-    ExpectFinalReport(kNoProblems);
+    EXPECT_EQ(kWelcomePage, m_wizard->Next());
+    ExpectFinalReport(kNoProblemPage);
     Cancel();
 }
 
@@ -220,59 +179,49 @@ TEST_F(E2E, Windows2000RepairsThePortOnly)
 
     // The driver check is for Windows XP: its problem goes unreported here,
     // and the repair shows no notice (Next fails on any dialog).
-    EXPECT_EQ(std::string(kPortLine) + kClickNext, m_wizard->Next());
+    EXPECT_EQ(std::string(kPortLine) + kClearLines, m_wizard->Next());
     EXPECT_EQ(kPortRepaired, m_wizard->Next());
-    EXPECT_EQ("Finish", m_wizard->Button());
-    ExpectServiceValue(kGoodValue);
+    EXPECT_EQ(kFinish, m_wizard->Button());
+    ExpectServiceValue(kUsbSetting);
 
-    EXPECT_EQ(kWelcome, m_wizard->Next());
-    ExpectFinalReport(kNoProblems);
+    EXPECT_EQ(kWelcomePage, m_wizard->Next());
+    ExpectFinalReport(kNoProblemPage);
     Cancel();
 }
 
-TEST_F(E2E, NoCheckAppliesOnNt4OrWindows98)
+// Machines where the first report ends the run: "Finish" leads back to the
+// welcome page, and nothing is repaired.
+struct FinalReport
 {
-    Machine nt4;
-    nt4.windows = "nt40";
-    // Outside the NT family nobody asks the account database: with no
-    // account to find, the user still counts as an administrator.
-    Machine win98;
-    win98.windows = "win98";
-    win98.userPriv = NULL;
+    const char* name;
+    Machine machine; // Windows, product installed, installer library, privilege
+    const char* report;
+};
 
-    const Machine machines[] = {nt4, win98};
-    for (size_t i = 0; i < 2; ++i)
-    {
-        SCOPED_TRACE(machines[i].windows);
-        PlayMachine(machines[i]);
-        StartProgram();
-        ExpectFinalReport(kNoProblems);
-        ExpectServiceValue(kBadValue);
-        Cancel();
-    }
-}
-
-TEST_F(E2E, ProductNotInstalled)
+class E2EFinalReport : public E2E, public ::testing::WithParamInterface<FinalReport>
 {
-    Machine machine;
-    machine.productInstalled = false;
-    PlayMachine(machine);
+};
+
+TEST_P(E2EFinalReport, NothingIsRepaired)
+{
+    PlayMachine(GetParam().machine);
     StartProgram();
-    ExpectFinalReport(kNotInstalled);
+    ExpectFinalReport(GetParam().report);
     ExpectServiceValue(kBadValue);
     Cancel();
 }
 
-TEST_F(E2E, NotAnAdministrator)
-{
-    Machine machine;
-    machine.userPriv = "1"; // USER_PRIV_USER
-    PlayMachine(machine);
-    StartProgram();
-    ExpectFinalReport(kNotAdmin);
-    ExpectServiceValue(kBadValue);
-    Cancel();
-}
+// No check applies on Windows NT 4 or 98. Outside the NT family nobody asks
+// the account database: with no account to find, the user still counts as
+// an administrator.
+INSTANTIATE_TEST_SUITE_P(
+    , E2EFinalReport,
+    ::testing::Values(FinalReport{"Nt4", {"nt40", true, true, "2"}, kNoProblemPage},
+                      FinalReport{"Windows98", {"win98", true, true, NULL}, kNoProblemPage},
+                      FinalReport{"ProductNotInstalled", {"winxp", false, true, "2"}, kNotInstalledPage},
+                      // "1": USER_PRIV_USER
+                      FinalReport{"NotAnAdministrator", {"winxp", true, true, "1"}, kNotAdminPage}),
+    [](const ::testing::TestParamInfo<FinalReport>& info) { return info.param.name; });
 
 TEST_F(E2E, InstallerLibraryAbsent)
 {
@@ -281,18 +230,18 @@ TEST_F(E2E, InstallerLibraryAbsent)
     PlayMachine(machine);
     StartProgram();
 
-    EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClickNext, m_wizard->Next());
+    EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClearLines, m_wizard->Next());
     // The notice comes first, whether or not the library can be found.
     int notices = 0;
     EXPECT_EQ(std::string(kPortRepaired) + kFailed,
               m_wizard->Next([&](HWND hNotice) { ReadAndAcceptNotice(hNotice, &notices); }));
     EXPECT_EQ(1, notices);
-    ExpectServiceValue(kGoodValue);
+    ExpectServiceValue(kUsbSetting);
 
     // The port stays repaired; the driver is still without its service.
-    EXPECT_EQ(kWelcome, m_wizard->Next());
-    EXPECT_EQ(std::string(kDriverLines) + kClickNext, m_wizard->Next());
-    EXPECT_EQ("Next >", m_wizard->Button());
+    EXPECT_EQ(kWelcomePage, m_wizard->Next());
+    EXPECT_EQ(std::string(kDriverLines) + kClearLines, m_wizard->Next());
+    EXPECT_EQ(kNext, m_wizard->Button());
     Cancel();
 }
 } // namespace

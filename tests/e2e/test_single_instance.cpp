@@ -3,6 +3,7 @@
 // here. Foreground checks poll: under Wine the foreground is a state of the
 // desktop that other processes change while we look.
 #include "ProgramDriver.h"
+#include "Scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -47,51 +48,25 @@ private:
 class SingleInstance : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char temp[MAX_PATH] = "";
-        GetTempPathA(sizeof(temp), temp);
-        m_folder = std::string(temp) + "qbx-single-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                   "-" + std::to_string(GetCurrentProcessId());
-        ASSERT_TRUE(CreateDirectoryA(m_folder.c_str(), NULL)) << m_folder;
-        ASSERT_TRUE(Install("QbxMender.exe"));
-    }
+    SingleInstance() : m_folder("single") {}
 
-    void TearDown() override
-    {
-        m_copies.clear();
-        RemoveFolder();
-    }
+    void SetUp() override { ASSERT_TRUE(Install("QbxMender.exe")); }
 
-    bool Install(const std::string& name)
+    // A copy of the program in the test's folder, under the given name.
+    ::testing::AssertionResult Install(const std::string& name)
     {
-        const std::string from = PayloadFolder() + "QbxMender.exe";
-        if (!CopyFileA(from.c_str(), Path(name).c_str(), FALSE))
-            return false;
-        m_installed.push_back(name);
-        return true;
+        return CopyBuilt("payload\\QbxMender.exe", m_folder.Path(), name);
     }
-
-    std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
 
     ProgramProcess& Launch(const std::string& name = "QbxMender.exe")
     {
         m_copies.push_back(std::unique_ptr<ProgramProcess>(new ProgramProcess));
-        EXPECT_TRUE(m_copies.back()->Start(Path(name)));
+        EXPECT_TRUE(m_copies.back()->Start(m_folder.File(name)));
         return *m_copies.back();
     }
 
 private:
-    void RemoveFolder()
-    {
-        for (size_t i = 0; i < m_installed.size(); ++i)
-            DeleteFileA(Path(m_installed[i]).c_str());
-        m_installed.clear();
-        RemoveDirectoryA(m_folder.c_str());
-    }
-
-    std::string m_folder;
-    std::vector<std::string> m_installed;
+    ScratchFolder m_folder; // before m_copies: removed once every copy has ended
     std::vector<std::unique_ptr<ProgramProcess>> m_copies;
 };
 

@@ -9,30 +9,17 @@
 #include <string.h>
 #include <winspool.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "EnvTest.h"
 #include "PlayWindows.h"
 #include "PrivateHive.h"
+#include "ProgramTexts.h"
 
 namespace
 {
-class SysEnv : public ::testing::Test
-{
-protected:
-    SysEnv() : m_env(kWinXP) {}
-
-    // Empties the hive for the next case of a table.
-    void ClearHive()
-    {
-        m_hive.DeleteKey("SOFTWARE");
-        m_hive.DeleteKey("System");
-    }
-
-    PrivateHive m_hive;
-    CFakeSysEnv m_env;
-};
-
 // Data of the given size for the bad-registry tables: letters, with a NUL at
 // the end, in the middle, or nowhere.
 enum NulAt
@@ -56,6 +43,39 @@ const DWORD kAnyTypes[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWOR
 const NulAt kNulPlaces[] = {NUL_NONE, NUL_LAST, NUL_MIDDLE};
 const char* const kNulNames[] = {"no NUL", "NUL last", "NUL inside"};
 
+class SysEnv : public ::testing::Test
+{
+protected:
+    SysEnv() : m_env(kWinXP) {}
+
+    // Empties the hive for the next case of a table.
+    void ClearHive()
+    {
+        m_hive.DeleteKey("SOFTWARE");
+        m_hive.DeleteKey("System");
+    }
+
+    // Stores the product's value name as every type, size and NUL place in
+    // turn, and checks each with check(size, nul).
+    void ForEachStoredValue(const char* name, const std::vector<size_t>& sizes,
+                            const std::function<void(size_t, NulAt)>& check)
+    {
+        for (DWORD type : kAnyTypes)
+            for (size_t size : sizes)
+                for (NulAt nul : kNulPlaces)
+                {
+                    if (size == 0 && nul != NUL_NONE)
+                        continue;
+                    SCOPED_TRACE(testing::Message() << "type " << type << ", " << size << " bytes, " << kNulNames[nul]);
+                    m_hive.SetExact(kProductKey, name, type, Filled(size, nul));
+                    check(size, nul);
+                }
+    }
+
+    PrivateHive m_hive;
+    CFakeSysEnv m_env;
+};
+
 TEST_F(SysEnv, ProductInstalledWhenItsMarkerCanBeRead)
 {
     EXPECT_FALSE(m_env.IsProductInstalled());
@@ -64,17 +84,8 @@ TEST_F(SysEnv, ProductInstalledWhenItsMarkerCanBeRead)
     EXPECT_FALSE(m_env.IsProductInstalled()) << "the key without the marker";
 
     // A marker of any type and content counts when it fits 256 bytes.
-    const size_t sizes[] = {0, 1, 7, 8, 255, 256, 257, 4096};
-    for (DWORD type : kAnyTypes)
-        for (size_t size : sizes)
-            for (NulAt nul : kNulPlaces)
-            {
-                if (size == 0 && nul != NUL_NONE)
-                    continue;
-                SCOPED_TRACE(testing::Message() << "type " << type << ", " << size << " bytes, " << kNulNames[nul]);
-                SetExactValue(m_hive, kProductKey, "VersionStr", type, Filled(size, nul));
-                EXPECT_EQ(size <= 256, m_env.IsProductInstalled());
-            }
+    ForEachStoredValue("VersionStr", {0, 1, 7, 8, 255, 256, 257, 4096},
+                       [&](size_t size, NulAt) { EXPECT_EQ(size <= 256, m_env.IsProductInstalled()); });
 }
 
 TEST_F(SysEnv, PrinterOnTheUsbPort)
@@ -83,7 +94,7 @@ TEST_F(SysEnv, PrinterOnTheUsbPort)
     {
         const char* what;
         const char* defaultPort; // NULL: no printer of the default name
-        const char* otherPort;   // NULL: no printer named kOtherPrinter
+        const char* otherPort;   // NULL: no printer named kTestPrinter
         bool hasName;            // a PRINTERNAME value
         DWORD nameType;
         std::string name;
@@ -95,17 +106,17 @@ TEST_F(SysEnv, PrinterOnTheUsbPort)
         {"port without its colon", "QBXUSB1", NULL, false, 0, "", false},
         {"another port", "LPT1:", NULL, false, 0, "", false},
         {"no printer", NULL, NULL, false, 0, "", false},
-        {"the named printer is used", "LPT1:", kUsbPort, true, REG_SZ, std::string(kOtherPrinter) + '\0', true},
-        {"not the default one", kUsbPort, "LPT1:", true, REG_SZ, std::string(kOtherPrinter) + '\0', false},
-        {"no fallback to the default", kUsbPort, NULL, true, REG_SZ, std::string(kOtherPrinter) + '\0', false},
-        {"name of any type", "LPT1:", kUsbPort, true, REG_BINARY, std::string(kOtherPrinter) + '\0', true},
+        {"the named printer is used", "LPT1:", kUsbPort, true, REG_SZ, std::string(kTestPrinter) + '\0', true},
+        {"not the default one", kUsbPort, "LPT1:", true, REG_SZ, std::string(kTestPrinter) + '\0', false},
+        {"no fallback to the default", kUsbPort, NULL, true, REG_SZ, std::string(kTestPrinter) + '\0', false},
+        {"name of any type", "LPT1:", kUsbPort, true, REG_BINARY, std::string(kTestPrinter) + '\0', true},
         {"empty name", kUsbPort, NULL, true, REG_SZ, "", false},
         // A name filling the 260-byte buffer is used when it ends inside it.
         {"name ending inside the buffer", "LPT1:", kUsbPort, true, REG_SZ,
-         std::string(kOtherPrinter) + '\0' + std::string(260 - strlen(kOtherPrinter) - 1, 'B'), true},
+         std::string(kTestPrinter) + '\0' + std::string(260 - strlen(kTestPrinter) - 1, 'B'), true},
         {"no end inside the buffer: default", kUsbPort, NULL, true, REG_SZ, std::string(260, 'A'), true},
         {"larger than the buffer: default", kUsbPort, "LPT1:", true, REG_SZ,
-         std::string(kOtherPrinter) + '\0' + std::string(300, 'B'), true},
+         std::string(kTestPrinter) + '\0' + std::string(300, 'B'), true},
     };
     for (const Case& c : cases)
     {
@@ -114,9 +125,9 @@ TEST_F(SysEnv, PrinterOnTheUsbPort)
         if (c.defaultPort != NULL)
             m_hive.AddPrinter(kDefaultPrinter, c.defaultPort);
         if (c.otherPort != NULL)
-            m_hive.AddPrinter(kOtherPrinter, c.otherPort);
+            m_hive.AddPrinter(kTestPrinter, c.otherPort);
         if (c.hasName)
-            SetExactValue(m_hive, kProductKey, "PRINTERNAME", c.nameType, c.name);
+            m_hive.SetExact(kProductKey, "PRINTERNAME", c.nameType, c.name);
         EXPECT_EQ(c.onUsb, m_env.IsPrinterPort(PORT_USB));
     }
 }
@@ -136,18 +147,12 @@ TEST_F(SysEnv, OnlyTheUsbPortKindIsKnown)
 TEST_F(SysEnv, PrinterNameOfAnyTypeAndSize)
 {
     m_hive.AddPrinter(kDefaultPrinter, kUsbPort);
-    const size_t sizes[] = {0, 1, 7, 8, 255, 256, 257, 259, 260, 261, 4096};
-    for (DWORD type : kAnyTypes)
-        for (size_t size : sizes)
-            for (NulAt nul : kNulPlaces)
-            {
-                if (size == 0 && nul != NUL_NONE)
-                    continue;
-                SCOPED_TRACE(testing::Message() << "type " << type << ", " << size << " bytes, " << kNulNames[nul]);
-                SetExactValue(m_hive, kProductKey, "PRINTERNAME", type, Filled(size, nul));
-                const bool nameUsed = size < MAX_PATH || (size == MAX_PATH && nul != NUL_NONE);
-                EXPECT_EQ(!nameUsed, m_env.IsPrinterPort(PORT_USB));
-            }
+    ForEachStoredValue("PRINTERNAME", {0, 1, 7, 8, 255, 256, 257, 259, 260, 261, 4096},
+                       [&](size_t size, NulAt nul)
+                       {
+                           const bool nameUsed = size < MAX_PATH || (size == MAX_PATH && nul != NUL_NONE);
+                           EXPECT_EQ(!nameUsed, m_env.IsPrinterPort(PORT_USB));
+                       });
 }
 
 TEST_F(SysEnv, PortTextMustFitItsBuffer)
@@ -190,9 +195,9 @@ TEST_F(SysEnv, QueriesLeaveTheRootAtTheMachineHive)
     // below another root are not theirs.
     const std::string elsewhere = std::string("Elsewhere\\") + kProductKey;
     m_hive.SetString(elsewhere, "VersionStr", "2.01");
-    m_hive.SetString(elsewhere, "PRINTERNAME", kOtherPrinter);
+    m_hive.SetString(elsewhere, "PRINTERNAME", kTestPrinter);
     m_hive.AddPrinter(kDefaultPrinter, kUsbPort);
-    m_hive.AddPrinter(kOtherPrinter, "LPT1:");
+    m_hive.AddPrinter(kTestPrinter, "LPT1:");
     HKEY hElsewhere;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_hive.Root(), "Elsewhere", 0, KEY_READ, &hElsewhere));
 
@@ -234,7 +239,7 @@ size_t HeapBytesInUse()
 HANDLE NextPrinterHandle()
 {
     HANDLE hPrinter = NULL;
-    if (OpenPrinterA(const_cast<char*>(kOtherPrinter), &hPrinter, NULL))
+    if (OpenPrinterA(const_cast<char*>(kTestPrinter), &hPrinter, NULL))
         ClosePrinter(hPrinter);
     return hPrinter;
 }
@@ -242,8 +247,8 @@ HANDLE NextPrinterHandle()
 TEST_F(SysEnv, QueriesKeepNothing)
 {
     m_hive.SetString(kProductKey, "VersionStr", "2.01");
-    m_hive.SetString(kProductKey, "PRINTERNAME", kOtherPrinter);
-    m_hive.AddPrinter(kOtherPrinter, kUsbPort);
+    m_hive.SetString(kProductKey, "PRINTERNAME", kTestPrinter);
+    m_hive.AddPrinter(kTestPrinter, kUsbPort);
     // The first use of the spooler sets it up for the process.
     ASSERT_TRUE(m_env.IsPrinterPort(PORT_USB));
     const HANDLE hNext = NextHandle();

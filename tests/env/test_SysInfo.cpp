@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <lmcons.h>
-#include <sddl.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -16,6 +15,8 @@
 #include "EnvTest.h"
 #include "PlayWindows.h"
 #include "PrivateHive.h"
+#include "ProgramTexts.h"
+#include "Scratch.h"
 
 namespace
 {
@@ -27,14 +28,6 @@ protected:
     PrivateHive m_hive;
     CFakeSysEnv m_env;
 };
-
-std::string ExeDirectory()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(NULL, path, sizeof(path));
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\'));
-}
 
 bool AllPoisoned(const void* p, size_t size)
 {
@@ -134,88 +127,40 @@ TEST_F(SysInfo, KeepsTheWindowsDirectoryWithinItsBuffer)
     }
 }
 
-// Starts a program and returns what it printed, or why it could not.
-std::string RunAndRead(const std::string& exe)
-{
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE hRead, hWrite;
-    if (!CreatePipe(&hRead, &hWrite, &sa, 1 << 16))
-        return "no pipe";
-    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof(si));
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
-    PROCESS_INFORMATION pi;
-    std::string cmd = "\"" + exe + "\"";
-    const BOOL started = CreateProcessA(exe.c_str(), &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
-    const DWORD error = GetLastError();
-    CloseHandle(hWrite);
-    std::string text;
-    if (started)
-    {
-        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0)
-            TerminateProcess(pi.hProcess, 1);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-        char chunk[1024];
-        DWORD got;
-        while (ReadFile(hRead, chunk, sizeof(chunk), &got, NULL) && got > 0)
-            text.append(chunk, got);
-        text.erase(text.find_last_not_of("\r\n") + 1);
-    }
-    CloseHandle(hRead);
-    return started ? text : "cannot start: error " + std::to_string(error);
-}
-
-// The copy of osprobe for one Windows version, and its folder: names of this
-// test process alone, since Wine's per-program settings go by file name.
+// The copy of osprobe for one Windows version: a name of this test process
+// alone, since Wine's per-program settings go by file name.
 std::string ProbeName(const std::string& winVersion)
 {
     return "osprobe_" + winVersion + "_" + std::to_string(GetCurrentProcessId()) + ".exe";
 }
 
-std::string ProbeFolder()
-{
-    char temp[MAX_PATH] = "";
-    GetTempPathA(sizeof(temp), temp);
-    return std::string(temp) + "qbx_probe_" + std::to_string(GetCurrentProcessId());
-}
-
 // osprobe's line when Wine plays the given Windows for it: a copy under a
-// name of its own, with Wine's per-program "Version" for that name, so that
-// no other program of the prefix changes its Windows. Wine hands this
-// program's WINEDLLOVERRIDES to every child, whatever environment the child
-// is given, so the stand-in account library goes beside the copy too. All of
-// it is removed again.
-std::string RunProbeAs(const std::string& winVersion)
+// name of its own in a scratch folder (*pFolder), with Wine's per-program
+// "Version" for that name, so that no other program of the prefix changes
+// its Windows. Wine hands this program's WINEDLLOVERRIDES to every child,
+// whatever environment the child is given, so the stand-in account library
+// goes beside the copy too. All of it is removed again.
+std::string RunProbeAs(const std::string& winVersion, std::string* pFolder)
 {
-    const std::string dir = ProbeFolder();
-    const std::string exe = dir + "\\" + ProbeName(winVersion);
-    const std::string dll = dir + "\\netapi32.dll";
-    const std::string key = "Software\\Wine\\AppDefaults\\" + ProbeName(winVersion);
-    std::string output = "cannot copy the probe";
-    CreateDirectoryA(dir.c_str(), NULL);
-    if (CopyFileA((ExeDirectory() + "\\osprobe.exe").c_str(), exe.c_str(), FALSE) &&
-        CopyFileA((ExeDirectory() + "\\netapi32.dll").c_str(), dll.c_str(), FALSE))
+    ScratchFolder folder("probe");
+    *pFolder = folder.Path();
+    const std::string name = ProbeName(winVersion);
+    ::testing::AssertionResult copied = CopyBuilt("osprobe.exe", folder.Path(), name);
+    if (copied)
+        copied = CopyBuilt("netapi32.dll", folder.Path());
+    if (!copied)
+        return copied.message();
+    const std::string key = "Software\\Wine\\AppDefaults\\" + name;
+    std::string output = "cannot set the version";
+    HKEY hKey;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) == ERROR_SUCCESS)
     {
-        HKEY hKey;
-        output = "cannot set the version";
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) ==
-            ERROR_SUCCESS)
-        {
-            if (RegSetValueExA(hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(winVersion.c_str()),
-                               static_cast<DWORD>(winVersion.size() + 1)) == ERROR_SUCCESS)
-                output = RunAndRead(exe);
-            RegCloseKey(hKey);
-            RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-        }
+        if (RegSetValueExA(hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(winVersion.c_str()),
+                           static_cast<DWORD>(winVersion.size() + 1)) == ERROR_SUCCESS)
+            output = RunProgram(folder.File(name)).output;
+        RegCloseKey(hKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
     }
-    DeleteFileA(exe.c_str());
-    DeleteFileA(dll.c_str());
-    RemoveDirectoryA(dir.c_str());
     return output;
 }
 
@@ -233,14 +178,16 @@ TEST_F(SysInfo, SnapshotOfTheWindowsWinePlays)
     };
     for (const Case& c : cases)
     {
-        EXPECT_EQ(c.line, RunProbeAs(c.wine)) << c.wine;
+        SCOPED_TRACE(c.wine);
+        std::string folder;
+        EXPECT_EQ(c.line, RunProbeAs(c.wine, &folder));
         HKEY hKey;
         EXPECT_NE(ERROR_SUCCESS,
                   RegOpenKeyExA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + ProbeName(c.wine)).c_str(), 0,
                                 KEY_READ, &hKey))
             << "left behind";
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str())) << "left behind";
     }
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(ProbeFolder().c_str())) << "left behind";
 }
 
 TEST_F(SysInfo, RegistryOperationsFailWithoutARoot)
@@ -286,10 +233,10 @@ TEST_F(SysInfo, ReadValuePassesTheStoredValueThroughOrFails)
     m_hive.SetString(kProductKey, "Str", "1.0.3");
     m_hive.SetString(kProductKey, "Expand", "%windir%\\inf", REG_EXPAND_SZ);
     m_hive.SetDword(kProductKey, "Dword", dword);
-    SetExactValue(m_hive, kProductKey, "Exact", REG_BINARY, exact);
-    SetExactValue(m_hive, kProductKey, "Large", REG_BINARY, large);
-    SetExactValue(m_hive, kProductKey, "NoNul", REG_SZ, "abc");
-    SetExactValue(m_hive, kProductKey, "Empty", REG_SZ, "");
+    m_hive.SetExact(kProductKey, "Exact", REG_BINARY, exact);
+    m_hive.SetExact(kProductKey, "Large", REG_BINARY, large);
+    m_hive.SetExact(kProductKey, "NoNul", REG_SZ, "abc");
+    m_hive.SetExact(kProductKey, "Empty", REG_SZ, "");
 
     struct Case
     {
@@ -417,16 +364,8 @@ TEST_F(SysInfo, KeyTheUserMayOnlyReadIsReadButNotWritten)
 {
     m_hive.SetString(kProductKey, "Mode", "old");
     m_hive.CreateKey(std::string(kProductKey) + "\\Sub");
-    // Everyone may read the key, and delete it so that the hive can go.
-    PSECURITY_DESCRIPTOR sd = NULL;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)(A;;SD;;;WD)", SDDL_REVISION_1,
-                                                                     &sd, NULL));
+    ASSERT_NO_FATAL_FAILURE(m_hive.MakeReadOnly(kProductKey));
     HKEY hKey;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_hive.Root(), kProductKey, 0, KEY_ALL_ACCESS, &hKey));
-    const LONG rc = RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, sd);
-    RegCloseKey(hKey);
-    LocalFree(sd);
-    ASSERT_EQ(ERROR_SUCCESS, rc);
     ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_ALL_ACCESS, &hKey));
     const HiveDump before = m_hive.Dump();
 
@@ -442,16 +381,9 @@ TEST_F(SysInfo, KeyTheUserMayOnlyReadIsReadButNotWritten)
     EXPECT_TRUE(before == after) << DescribeDifference(before, after);
 }
 
-std::string Variable(const char* name)
-{
-    char text[1024] = "";
-    GetEnvironmentVariableA(name, text, sizeof(text));
-    return text;
-}
-
 int Counter(const char* name)
 {
-    return atoi(Variable(name).c_str());
+    return atoi(GetEnv(name).c_str());
 }
 
 TEST_F(SysInfo, AdministratorIsTheAccountsPrivilegeOnNt)
@@ -463,7 +395,7 @@ TEST_F(SysInfo, AdministratorIsTheAccountsPrivilegeOnNt)
     char loaded[MAX_PATH] = "";
     GetModuleFileNameA(hNetapi, loaded, sizeof(loaded));
     FreeLibrary(hNetapi);
-    ASSERT_EQ(0, lstrcmpiA((ExeDirectory() + "\\netapi32.dll").c_str(), loaded)) << loaded;
+    ASSERT_EQ(0, lstrcmpiA((ProgramFolder() + "netapi32.dll").c_str(), loaded)) << loaded;
     char user[UNLEN + 1] = "";
     DWORD userLen = sizeof(user);
     ASSERT_TRUE(GetUserNameA(user, &userLen));
@@ -476,24 +408,23 @@ TEST_F(SysInfo, AdministratorIsTheAccountsPrivilegeOnNt)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.privilege != NULL ? c.privilege : "no account");
-        SetEnvironmentVariableA("QBX_STUB_USER_PRIV", c.privilege);
-        SetEnvironmentVariableA("QBX_STUB_NETAPI_USER", NULL);
+        ScopedEnv priv("QBX_STUB_USER_PRIV", c.privilege);
+        ScopedEnv asked("QBX_STUB_NETAPI_USER", NULL);
         const int calls = Counter("QBX_STUB_NETAPI_CALLS");
         const int frees = Counter("QBX_STUB_NETAPI_FREES");
         EXPECT_EQ(c.admin, CFakeSysEnv(kWin2000).IsAdministrator());
         EXPECT_EQ(calls + 1, Counter("QBX_STUB_NETAPI_CALLS"));
-        EXPECT_EQ(user, Variable("QBX_STUB_NETAPI_USER"));
+        EXPECT_EQ(user, GetEnv("QBX_STUB_NETAPI_USER"));
         if (c.privilege != NULL)
         {
             EXPECT_EQ(frees + 1, Counter("QBX_STUB_NETAPI_FREES")) << "the account record was not freed";
         }
     }
-    SetEnvironmentVariableA("QBX_STUB_USER_PRIV", NULL);
 }
 
 TEST_F(SysInfo, AdministratorWithoutLookupOutsideNt)
 {
-    SetEnvironmentVariableA("QBX_STUB_USER_PRIV", "0"); // a lookup would say no
+    ScopedEnv priv("QBX_STUB_USER_PRIV", "0"); // a lookup would say no
     const WindowsVersion versions[] = {kWin98, {VER_PLATFORM_WIN32_WINDOWS, 4, 0}, {VER_PLATFORM_WIN32s, 3, 95}};
     for (const WindowsVersion& v : versions)
     {
@@ -501,7 +432,6 @@ TEST_F(SysInfo, AdministratorWithoutLookupOutsideNt)
         EXPECT_TRUE(CFakeSysEnv(v).IsAdministrator()) << "platform " << v.platformId;
         EXPECT_EQ(calls, Counter("QBX_STUB_NETAPI_CALLS")) << "platform " << v.platformId;
     }
-    SetEnvironmentVariableA("QBX_STUB_USER_PRIV", NULL);
 }
 
 // A window of this thread that records the messages dispatched to it.

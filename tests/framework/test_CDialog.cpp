@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "CDialog.h"
+#include "ProgramTexts.h"
 #include "WindowDriver.h"
 #include "resource.h"
 
@@ -29,7 +30,7 @@ TEST(CDialog, OkRunsTheExchangeAndEndsWithIdok)
 {
     CCountingDialog dlg;
     ModalScript script;
-    script.When("About QbxMender", [](HWND hDlg) { PostClick(hDlg, IDOK); });
+    script.When(kAboutCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(2, dlg.m_nExchanges); // into the controls at start, out of them at OK
@@ -41,7 +42,7 @@ TEST(CDialog, EscapeEndsWithIdcancel)
 {
     CCountingDialog dlg;
     ModalScript script;
-    script.When("About QbxMender", [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
+    script.When(kAboutCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(1, dlg.m_nExchanges);

@@ -18,6 +18,15 @@ CFakeSysEnv::CFakeSysEnv(const WindowsVersion& v, const char* pszWindowsDir) : C
 {
 }
 
+HKEY RootKeyOf(const CSysEnv& env)
+{
+    struct Peek : CSysEnv
+    {
+        static HKEY CSysInfo::*Root() { return &Peek::m_hRootKey; }
+    };
+    return env.*Peek::Root();
+}
+
 PlayWindows::PlayWindows(const WindowsVersion& v, const char* pszWindowsDir) : m_saved(theSysEnv)
 {
     static_cast<CSysEnv&>(theSysEnv) = CFakeSysEnv(v, pszWindowsDir);

@@ -26,6 +26,10 @@ public:
     HKEY RootKey() const { return m_hRootKey; }
 };
 
+// The root that env opens registry keys under: NULL until a registry user
+// chose one.
+HKEY RootKeyOf(const CSysEnv& env);
+
 class PlayWindows
 {
 public:

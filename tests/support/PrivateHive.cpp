@@ -2,10 +2,9 @@
 #include "PrivateHive.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <sstream>
-
-const char kTestHiveParent[] = "Software\\QbxMenderTests\\TestHive";
 
 namespace
 {
@@ -118,6 +117,15 @@ void PrivateHive::SetValue(const std::string& path, const std::string& name, DWO
     ASSERT_EQ(ERROR_SUCCESS, rc) << "setting " << path << "\\" << name;
 }
 
+void PrivateHive::SetExact(const std::string& path, const std::string& name, DWORD type, const std::string& bytes)
+{
+    const std::string buffer = bytes + '\x7f';
+    SetValue(path, name, type, buffer.data(), static_cast<DWORD>(bytes.size()));
+    DWORD stored = 0xdeadbeef;
+    ASSERT_EQ(bytes, Value(path, name, &stored)) << path << "\\" << name << " holds other bytes";
+    ASSERT_EQ(type, stored) << path << "\\" << name;
+}
+
 void PrivateHive::SetString(const std::string& path, const std::string& name, const std::string& text, DWORD type)
 {
     SetValue(path, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
@@ -134,6 +142,26 @@ void PrivateHive::DeleteKey(const std::string& path)
     RegDeleteKeyA(m_hRoot, path.c_str());
 }
 
+void PrivateHive::MakeReadOnly(const std::string& path)
+{
+    PSECURITY_DESCRIPTOR sd = NULL;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)(A;;SD;;;WD)", SDDL_REVISION_1,
+                                                                     &sd, NULL));
+    HKEY hKey;
+    LONG rc = RegOpenKeyExA(m_hRoot, path.c_str(), 0, KEY_ALL_ACCESS, &hKey);
+    if (rc == ERROR_SUCCESS)
+    {
+        rc = RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, sd);
+        RegCloseKey(hKey);
+    }
+    LocalFree(sd);
+    ASSERT_EQ(ERROR_SUCCESS, rc) << "locking " << path;
+    rc = RegOpenKeyExA(m_hRoot, path.c_str(), 0, KEY_ALL_ACCESS, &hKey);
+    if (rc == ERROR_SUCCESS)
+        RegCloseKey(hKey);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, rc) << path << " still takes writes";
+}
+
 bool PrivateHive::HasKey(const std::string& path) const
 {
     HKEY hKey;
@@ -141,6 +169,18 @@ bool PrivateHive::HasKey(const std::string& path) const
         return false;
     RegCloseKey(hKey);
     return true;
+}
+
+std::string PrivateHive::Value(const std::string& path, const std::string& name, DWORD* pType) const
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(m_hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return "(none)";
+    std::string data(65536, '\0');
+    DWORD size = static_cast<DWORD>(data.size());
+    const LONG rc = RegQueryValueExA(hKey, name.c_str(), NULL, pType, reinterpret_cast<BYTE*>(&data[0]), &size);
+    RegCloseKey(hKey);
+    return rc == ERROR_SUCCESS ? data.substr(0, size) : "(none)";
 }
 
 void PrivateHive::AddPrinter(const std::string& name, const std::string& port)

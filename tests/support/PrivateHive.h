@@ -29,13 +29,21 @@ public:
     ~PrivateHive();
 
     void CreateKey(const std::string& path);
-    // Stores exactly the given bytes; creates the key when missing.
+    // Stores the bytes as RegSetValueExA does; creates the key when missing.
     void SetValue(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size);
+    // Exactly these bytes, read back to be sure: RegSetValueExA would also
+    // store a NUL that follows a string's data in memory.
+    void SetExact(const std::string& path, const std::string& name, DWORD type, const std::string& bytes);
     // A string with its terminating NUL.
     void SetString(const std::string& path, const std::string& name, const std::string& text, DWORD type = REG_SZ);
     void SetDword(const std::string& path, const std::string& name, DWORD value);
     void DeleteKey(const std::string& path);
+    // Lets everyone read the key, and delete it so that the hive can go, but
+    // nobody write it.
+    void MakeReadOnly(const std::string& path);
     bool HasKey(const std::string& path) const;
+    // The bytes a value holds (and its type), or "(none)".
+    std::string Value(const std::string& path, const std::string& name, DWORD* pType = NULL) const;
 
     // A printer as Wine's in-process spooler reads it from HKLM.
     void AddPrinter(const std::string& name, const std::string& port);
@@ -53,7 +61,7 @@ private:
 };
 
 // Where every private hive lives, below HKEY_CURRENT_USER.
-extern const char kTestHiveParent[];
+const char kTestHiveParent[] = "Software\\QbxMenderTests\\TestHive";
 
 // Prints a dump difference readably in a failed expectation.
 std::string DescribeDifference(const HiveDump& expected, const HiveDump& actual);

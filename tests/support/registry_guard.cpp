@@ -8,17 +8,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const char* const kProgramKeys[] = {
-    "SOFTWARE\\Veltro",
-    "SYSTEM\\CurrentControlSet\\Services\\VTsmfpi",
-    "SYSTEM\\ControlSet001\\Services\\VTsmfpi",
-    "SYSTEM\\ControlSet002\\Services\\VTsmfpi",
-    "SYSTEM\\ControlSet003\\Services\\VTsmfpi",
-    "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10",
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Corvana R310/R520 Series",
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\QbxTest Printer",
-};
-static const char kHiveParent[] = "Software\\QbxMenderTests\\TestHive";
+#include "PrivateHive.h"
+#include "ProgramTexts.h"
 
 int main(int argc, char** argv)
 {
@@ -38,7 +29,7 @@ int main(int argc, char** argv)
     // gone was left behind (by a crash, or a test that forgot to clean up).
     // Hives of running processes belong to another test run on this prefix.
     HKEY hParent;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHiveParent, 0, KEY_READ | KEY_WRITE, &hParent) == ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kTestHiveParent, 0, KEY_READ | KEY_WRITE, &hParent) == ERROR_SUCCESS)
     {
         char name[1024];
         for (DWORD i = 0;;)
@@ -60,7 +51,7 @@ int main(int argc, char** argv)
             }
             if (after)
             {
-                printf("a private hive was left behind: HKCU\\%s\\%s\n", kHiveParent, name);
+                printf("a private hive was left behind: HKCU\\%s\\%s\n", kTestHiveParent, name);
                 ++failures;
             }
             RegDeleteTreeA(hParent, name);
