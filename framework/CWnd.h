@@ -13,7 +13,6 @@ public:
     CWnd() : m_hWnd(NULL) {}
     explicit CWnd(HWND hWnd) : m_hWnd(hWnd) {}
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     CWnd GetDlgItem(int nID) const { return CWnd(::GetDlgItem(m_hWnd, nID)); }
 
     void SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
