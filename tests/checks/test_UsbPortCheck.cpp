@@ -10,7 +10,9 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "ImportHook.h"
 #include "PlayWindows.h"
 #include "PrivateHive.h"
 #include "ProgramTexts.h"
@@ -149,6 +151,35 @@ bool Applies(Terminator t, size_t size)
 {
     return t == kNoNul || (t == kNulAtEnd && size > 0) || (t == kNulAfterText && size > 8);
 }
+
+// The values this program asks RegSetValueExA to store while the spy lives:
+// what a registry that keeps only the bytes it is given would hold. (Wine, as
+// Windows NT, also stores a NUL that follows a string's data in memory, so
+// the hive alone does not show the count.)
+class SetValueSpy
+{
+public:
+    SetValueSpy() : m_hook("advapi32.dll", "RegSetValueExA", reinterpret_cast<const void*>(&Record))
+    {
+        EXPECT_TRUE(m_hook.Installed());
+        s_pSpy = this;
+    }
+    ~SetValueSpy() { s_pSpy = NULL; }
+
+    std::vector<Stored> m_calls;
+
+private:
+    static LONG WINAPI Record(HKEY hKey, LPCSTR pszName, DWORD dwReserved, DWORD dwType, const BYTE* pData,
+                              DWORD dwSize)
+    {
+        EXPECT_STREQ("0", pszName);
+        s_pSpy->m_calls.push_back(Raw(dwType, std::string(reinterpret_cast<const char*>(pData), dwSize)));
+        return s_pSpy->m_hook.Original<decltype(&RegSetValueExA)>()(hKey, pszName, dwReserved, dwType, pData, dwSize);
+    }
+    static SetValueSpy* s_pSpy;
+    ImportHook m_hook;
+};
+SetValueSpy* SetValueSpy::s_pSpy = NULL;
 } // namespace
 
 // Check reports a problem only for a REG_SZ that reads as something else than
@@ -247,7 +278,8 @@ TEST(UsbPortCheck, EachCheckStartsFromNoProblem)
 }
 
 // Repair writes "VTvUsb0" into the control set in use and into the sets that
-// SYSTEM\Select names, and nowhere else; the whole hive is compared.
+// SYSTEM\Select names, and nowhere else; the whole hive is compared, and
+// each write passes the seven letters alone.
 TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
 {
     enum Before
@@ -315,8 +347,17 @@ TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
         std::unique_ptr<PlayWindows> nt4(c.before == kProblemThenNT4 ? new PlayWindows(kNT4) : NULL);
 
         HiveDump expected = hive.Dump();
+        SetValueSpy spy;
         EXPECT_EQ(c.result, check.Repair());
         EXPECT_EQ(found, check.ProblemFound());
+        const size_t nWritten =
+            (c.written & kInUse ? 1 : 0) + (c.written & kSet1 ? 1 : 0) + (c.written & kSet2 ? 1 : 0);
+        EXPECT_EQ(nWritten, spy.m_calls.size());
+        for (const Stored& call : spy.m_calls)
+        {
+            EXPECT_EQ(REG_SZ, call.type);
+            EXPECT_EQ(std::string(kUsbSetting), call.bytes) << "a count of " << call.bytes.size();
+        }
         if (c.written & kInUse)
             expected[ValuePath(kServiceKey, "0")] = repaired;
         if (c.written & kSet1)
