@@ -18,7 +18,11 @@ CSysInfo::CSysInfo() : m_hRootKey(NULL), m_nOsKind(OSK_OTHER)
 CSysInfo::CSysInfo(const OSVERSIONINFOA& osvi, const char* pszWindowsDir)
     : m_hRootKey(NULL), m_nOsKind(OSK_OTHER), m_osvi(osvi)
 {
-    lstrcpynA(m_szWindowsDir, pszWindowsDir, sizeof(m_szWindowsDir));
+    // As in the snapshot of the running system: a directory too long for the
+    // buffer is left out, not cut.
+    m_szWindowsDir[0] = '\0';
+    if (lstrlenA(pszWindowsDir) < static_cast<int>(sizeof(m_szWindowsDir)))
+        lstrcpynA(m_szWindowsDir, pszWindowsDir, sizeof(m_szWindowsDir));
     DetectOsKind();
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "EnvTest.h"
+#include "ImportHook.h"
 #include "PlayWindows.h"
 #include "PrivateHive.h"
 #include "ProgramTexts.h"
@@ -101,29 +102,59 @@ TEST_F(SysInfo, ClassifiesEveryVersionRecord)
     }
 }
 
-TEST_F(SysInfo, KeepsTheWindowsDirectoryWithinItsBuffer)
+// The Windows directory that GetWindowsDirectoryA reports while a test
+// plays a system: one too long for the caller's buffer is answered with the
+// size it needs, and its beginning is written anyway, as a careless system
+// might, so that only a caller who looks at the answer leaves it out.
+std::string g_windowsDir;
+
+UINT WINAPI ReportWindowsDir(LPSTR pszBuffer, UINT cchBuffer)
 {
-    const std::string dirs[] = {
-        "C:\\WINNT",
-        "",
-        "C:\\" + std::string(MAX_PATH - 4, 'd'), // 259 characters: kept whole
-        "C:\\" + std::string(MAX_PATH - 3, 'd'),
-        "C:\\" + std::string(1000, 'd'),
-    };
-    for (const std::string& dir : dirs)
+    if (g_windowsDir.size() < cchBuffer)
     {
-        SCOPED_TRACE(testing::Message() << "directory of " << dir.size() << " characters");
+        memcpy(pszBuffer, g_windowsDir.c_str(), g_windowsDir.size() + 1);
+        return static_cast<UINT>(g_windowsDir.size());
+    }
+    if (cchBuffer > 0)
+    {
+        memcpy(pszBuffer, g_windowsDir.data(), cchBuffer - 1);
+        pszBuffer[cchBuffer - 1] = '\0';
+    }
+    return static_cast<UINT>(g_windowsDir.size() + 1);
+}
+
+// The program's own snapshot keeps a Windows directory that fits its buffer
+// whole, and one that does not fit not at all: a cut path would name
+// another folder.
+TEST_F(SysInfo, KeepsTheWindowsDirectoryOnlyWhenItFits)
+{
+    const struct
+    {
+        std::string dir;
+        bool kept;
+    } cases[] = {
+        {"C:\\WINNT", true},
+        {"", true},
+        {"C:\\" + std::string(MAX_PATH - 4, 'd'), true}, // 259 characters and the NUL
+        {"C:\\" + std::string(MAX_PATH - 3, 'd'), false},
+        {"C:\\" + std::string(1000, 'd'), false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "directory of " << c.dir.size() << " characters");
+        g_windowsDir = c.dir;
+        ImportHook hook("kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<const void*>(&ReportWindowsDir));
+        ASSERT_TRUE(hook.Installed());
         // Built in poisoned storage: a copy past the object shows behind it.
-        alignas(CFakeSysEnv) BYTE storage[sizeof(CFakeSysEnv) + 1024];
+        alignas(CSysEnv) BYTE storage[sizeof(CSysEnv) + 1024];
         memset(storage, kPoison, sizeof(storage));
-        CFakeSysEnv* env = new (storage) CFakeSysEnv(kWin2000, dir.c_str());
+        CSysEnv* env = new (storage) CSysEnv;
 
         ASSERT_TRUE(memchr(env->m_szWindowsDir, '\0', sizeof(env->m_szWindowsDir)) != NULL);
-        EXPECT_EQ(dir.substr(0, MAX_PATH - 1), env->m_szWindowsDir);
-        EXPECT_EQ(OSK_WIN2000, env->OsKind());
-        EXPECT_TRUE(env->RootKey() == NULL);
-        EXPECT_TRUE(AllPoisoned(storage + sizeof(CFakeSysEnv), sizeof(storage) - sizeof(CFakeSysEnv)));
-        env->~CFakeSysEnv();
+        EXPECT_EQ(c.kept ? c.dir : std::string(), env->m_szWindowsDir);
+        EXPECT_TRUE(RootKeyOf(*env) == NULL);
+        EXPECT_TRUE(AllPoisoned(storage + sizeof(CSysEnv), sizeof(storage) - sizeof(CSysEnv)));
+        env->~CSysEnv();
     }
 }
 
