@@ -342,6 +342,50 @@ TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
     }
 }
 
+// The port check runs before the first pause, the driver check after it: a
+// machine that changes during that pause is reported as the port was before
+// it and as the driver is after it.
+TEST_F(Wizard, ChecksThePortBeforeTheFirstPauseAndTheDriverAfterIt)
+{
+    struct Case
+    {
+        const char* name;
+        Machine before;
+        const char* portAfter;
+        bool driverAfter; // the USB instance has a driver service after the change
+        std::string page;
+    };
+    const Case cases[] = {
+        {"port put right, driver lost", {true, true, PortWrong, DriverActive}, kUsbSetting, false, kBothProblemsPage},
+        {"port broken, driver back", {true, true, PortRight, DriverMissing}, "VTvLpt0", true, kNoProblemPage},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        MachineHive hive(c.before);
+        CWizardUnderTest dlg;
+        bool bChanged = false;
+        Walkthrough walk;
+        walk.Watch(
+            [&]
+            {
+                if (bChanged || dlg.m_nOkCalls != 1 || PageText(dlg.m_hWnd) != kDiagnosingPage ||
+                    ProgressPos(dlg.m_hWnd) != 0)
+                    return;
+                hive.SetString(kServiceKey, "0", c.portAfter);
+                if (c.driverAfter)
+                    hive.SetString(kUsbControlKey, "ActiveService", "usbprint");
+                else
+                    hive.DeleteKey(kUsbControlKey);
+                bChanged = true;
+            });
+        WhenShowing(walk, dlg);
+        ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(Escaped(c.page), Escaped(PageText(dlg.m_hWnd))); });
+        CancelAndRun(dlg, walk);
+        EXPECT_TRUE(bChanged) << "the first pause went by unseen";
+    }
+}
+
 // The About box opened from the system menu in the middle of a diagnosis:
 // it comes up over the wizard, the diagnosis waits for it, and goes on to
 // its report once it is closed.
