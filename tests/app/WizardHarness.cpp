@@ -27,6 +27,8 @@ CWizardUnderTest::CWizardUnderTest()
     : m_bDestroyed(false), m_nPosAtDestroy(-1), m_bInOkAtDestroy(false), m_hPropAfterDestroy(NULL), m_nOkDepth(0),
       m_nMaxOkDepth(0), m_nOkCalls(0), m_nIconErases(0), m_nCancelsInOk(0)
 {
+    m_iconicClient.cx = 0;
+    m_iconicClient.cy = 0;
 }
 
 void CWizardUnderTest::OnOK()
@@ -52,7 +54,27 @@ BOOL CWizardUnderTest::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
         break;
     case WM_ICONERASEBKGND:
         if (wParam != 0 && ::IsIconic(m_hWnd))
+        {
             ++m_nIconErases;
+            if (m_iconicClient.cx != 0 || m_iconicClient.cy != 0)
+            {
+                HBRUSH hBrush = ::CreateSolidBrush(kIconBackground);
+                RECT rect = {0, 0, m_iconicClient.cx, m_iconicClient.cy};
+                ::FillRect(reinterpret_cast<HDC>(wParam), &rect, hBrush);
+                ::DeleteObject(hBrush);
+            }
+        }
+        break;
+    case WM_NCCALCSIZE:
+        if (::IsIconic(m_hWnd) && (m_iconicClient.cx != 0 || m_iconicClient.cy != 0))
+        {
+            // The proposed window rectangle comes first either way.
+            RECT* pRect = reinterpret_cast<RECT*>(lParam);
+            pRect->right = pRect->left + m_iconicClient.cx;
+            pRect->bottom = pRect->top + m_iconicClient.cy;
+            lResult = 0;
+            return TRUE;
+        }
         break;
     case WM_DESTROY:
         m_bDestroyed = true;

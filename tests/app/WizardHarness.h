@@ -34,11 +34,18 @@ public:
     int m_nOkCalls;
     int m_nIconErases;  // WM_ICONERASEBKGND with a device context, while minimised
     int m_nCancelsInOk; // IDCANCEL commands that came while OnOK ran
+    // The client area the window gets while minimised, from its top left
+    // corner, as on a system that shows a minimised window as its icon
+    // (Wine gives it none); {0, 0}: none. The icon's background is then
+    // painted in kIconBackground.
+    SIZE m_iconicClient;
 
 protected:
     virtual void OnOK();
     virtual BOOL ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
 };
+
+const COLORREF kIconBackground = RGB(255, 0, 255);
 
 // What the user sees of the wizard at one moment.
 struct WizardView

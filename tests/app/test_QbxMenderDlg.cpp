@@ -3,6 +3,9 @@
 // the installer library stood in for.
 #include <gtest/gtest.h>
 
+#include <limits.h>
+
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -468,24 +471,121 @@ TEST_F(Wizard, SystemMenuOpensTheAboutBox)
     CancelAndRun(dlg, walk);
 }
 
-// Where the minimised window's icon goes: centred in the client area, with
-// the odd pixel rounded as signed division does, toward zero.
-TEST_F(Wizard, IconOriginOfTheMinimisedWindow)
+// The pixels of a w x h area, as 32-bit values without their unused byte:
+// the client area of hWnd at its origin, or a fresh area of colour bg with
+// hIcon drawn at (x, y).
+std::vector<DWORD> Pixels(HWND hWnd, int w, int h, HICON hIcon = NULL, int x = 0, int y = 0, COLORREF bg = 0)
 {
+    BITMAPINFO bi;
+    ZeroMemory(&bi, sizeof(bi));
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h; // top row first
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* pBits = NULL;
+    HBITMAP hBitmap = CreateDIBSection(NULL, &bi, DIB_RGB_COLORS, &pBits, NULL, 0);
+    HDC hMem = CreateCompatibleDC(NULL);
+    HGDIOBJ hOld = SelectObject(hMem, hBitmap);
+    if (hWnd != NULL)
+    {
+        HDC hdc = GetDC(hWnd);
+        EXPECT_TRUE(BitBlt(hMem, 0, 0, w, h, hdc, 0, 0, SRCCOPY));
+        ReleaseDC(hWnd, hdc);
+    }
+    else
+    {
+        HBRUSH hBrush = CreateSolidBrush(bg);
+        const RECT rect = {0, 0, w, h};
+        FillRect(hMem, &rect, hBrush);
+        DeleteObject(hBrush);
+        EXPECT_TRUE(DrawIcon(hMem, x, y, hIcon));
+    }
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(pBits), static_cast<const DWORD*>(pBits) + w * h);
+    for (DWORD& p : pixels)
+        p &= 0xFFFFFF;
+    SelectObject(hMem, hOld);
+    DeleteDC(hMem);
+    DeleteObject(hBitmap);
+    return pixels;
+}
+
+// Where the pixels other than the background lie, for a failure message.
+std::string Extent(const std::vector<DWORD>& pixels, int w, DWORD bg)
+{
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    for (size_t i = 0; i < pixels.size(); ++i)
+    {
+        if (pixels[i] == bg)
+            continue;
+        const int x = static_cast<int>(i) % w, y = static_cast<int>(i) / w;
+        left = std::min(left, x);
+        top = std::min(top, y);
+        right = std::max(right, x);
+        bottom = std::max(bottom, y);
+    }
+    if (right < 0)
+        return "none";
+    return "(" + std::to_string(left) + ", " + std::to_string(top) + ") to (" + std::to_string(right) + ", " +
+           std::to_string(bottom) + ")";
+}
+
+// The minimised wizard paints its icon centred in its client area, the odd
+// pixel rounded as signed division does, toward zero: given a client area
+// (Wine gives a minimised window none, Windows 3.x its icon's square), the
+// pixels it shows are those of the icon drawn there on the background.
+TEST_F(Wizard, MinimisedWindowPaintsItsIconCentred)
+{
+    ASSERT_EQ(32, GetSystemMetrics(SM_CXICON));
+    ASSERT_EQ(32, GetSystemMetrics(SM_CYICON));
     const struct
     {
-        int cxClient, cyClient, cxIcon, cyIcon, x, y;
+        int cx, cy; // within the minimised window, which Wine makes 160 x 24
+        int x, y;   // where the icon's corner goes
     } cases[] = {
-        {20, 20, 32, 32, -5, -5}, // -11 / 2: -5, not -6
-        {0, 0, 32, 32, -15, -15}, {19, 21, 32, 32, -6, -5},  {32, 32, 32, 32, 0, 0},
-        {33, 34, 32, 32, 1, 1},   {100, 50, 32, 16, 34, 17},
+        {160, 24, 64, -3}, {20, 20, -5, -5}, // -11 / 2: -5, not -6
+        {19, 21, -6, -5},  {32, 22, 0, -4},  {33, 23, 1, -4}, {35, 24, 2, -3},
     };
-    for (const auto& c : cases)
-    {
-        const POINT pt = CQbxMenderDlg::GetIconOrigin(c.cxClient, c.cyClient, c.cxIcon, c.cyIcon);
-        EXPECT_EQ(c.x, pt.x) << c.cxClient << " - " << c.cxIcon;
-        EXPECT_EQ(c.y, pt.y) << c.cyClient << " - " << c.cyIcon;
-    }
+    MachineHive hive({true, true, PortRight, DriverActive});
+    CWizardUnderTest dlg;
+    Walkthrough walk;
+    WhenShowing(walk, dlg,
+                [&]
+                {
+                    const HICON hIcon = reinterpret_cast<HICON>(SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_BIG, 0));
+                    ASSERT_TRUE(hIcon != NULL);
+                    for (const auto& c : cases)
+                    {
+                        SCOPED_TRACE(testing::Message() << "client " << c.cx << " x " << c.cy);
+                        dlg.m_iconicClient.cx = c.cx;
+                        dlg.m_iconicClient.cy = c.cy;
+                        if (!IsIconic(dlg.m_hWnd))
+                            ShowWindow(dlg.m_hWnd, SW_MINIMIZE);
+                        else
+                            SetWindowPos(dlg.m_hWnd, NULL, 0, 0, 0, 0,
+                                         SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                        ASSERT_TRUE(IsIconic(dlg.m_hWnd));
+                        RECT rect;
+                        GetClientRect(dlg.m_hWnd, &rect);
+                        ASSERT_EQ(c.cx, rect.right);
+                        ASSERT_EQ(c.cy, rect.bottom);
+                        const int nErases = dlg.m_nIconErases;
+                        InvalidateRect(dlg.m_hWnd, NULL, TRUE);
+                        UpdateWindow(dlg.m_hWnd);
+                        ASSERT_EQ(nErases + 1, dlg.m_nIconErases) << "not painted";
+
+                        const std::vector<DWORD> shown = Pixels(dlg.m_hWnd, c.cx, c.cy);
+                        const std::vector<DWORD> expected = Pixels(NULL, c.cx, c.cy, hIcon, c.x, c.y, kIconBackground);
+                        EXPECT_TRUE(shown == expected) << "icon pixels at " << Extent(shown, c.cx, kIconBackground)
+                                                       << ", expected at " << Extent(expected, c.cx, kIconBackground);
+                    }
+                    dlg.m_iconicClient.cx = dlg.m_iconicClient.cy = 0;
+                    ShowWindow(dlg.m_hWnd, SW_RESTORE);
+                });
+    ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kNoProblemPage, PageText(dlg.m_hWnd)); });
+    CancelAndRun(dlg, walk);
 }
 
 // The program's icon on the window, as the drag icon, and painted when the
