@@ -644,10 +644,10 @@ TEST_F(Wizard, MarksItsWindowWithTheInstanceName)
     }
 }
 
-// Off until the wizard is fixed: the default button loses the focus when it
-// is disabled for the diagnosis and never gets it back, so on the report page
-// a real Enter key goes nowhere. (PostKey, finding no focus, posts the key to
-// the dialog itself, where it would still work: the focus is what to check.)
+// The default button loses the focus while it is disabled for the diagnosis
+// and must get it back, or on the report page a real Enter key goes nowhere.
+// (PostKey, finding no focus, posts the key to the dialog itself, where it
+// would still work: the focus is what to check.)
 TEST_F(Wizard, EnterActsOnTheDefaultButtonAfterADiagnosis)
 {
     MachineHive hive({true, true, PortRight, DriverActive});
