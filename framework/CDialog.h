@@ -21,7 +21,9 @@ public:
     // window could not be made.
     virtual INT_PTR DoModal();
     void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
-    // Runs DoDataExchange; TRUE when the exchange succeeded.
+    // Runs DoDataExchange. Always TRUE: the program's exchanges only bind
+    // controls, which cannot fail; the result is kept for callers written
+    // against exchanges that validate.
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
 protected:
