@@ -40,6 +40,10 @@ protected:
     // Default handling for the messages a derived map may take. Each hands
     // the message to the dialog manager once the handler returns, except
     // OnCtlColor, which asks for the default colours and brush at once.
+    //
+    // Default: also hand the message being handled to the dialog manager,
+    // once the handler returns; the handler's own answer is then dropped.
+    // It does nothing at once.
     void Default();
     void OnDestroy() { Default(); }
     void OnPaint() { Default(); }
