@@ -25,7 +25,9 @@ public:
     static HMODULE LoadInstallerLibrary();
 
 protected:
-    // True when the device's first USB instance has no "ActiveService".
+    // True means a problem: the device's first USB instance has no active
+    // driver service (no readable "ActiveService" value). False when it has
+    // one, or when the device has no USB instance at all.
     bool CheckActiveService();
 
 private:
