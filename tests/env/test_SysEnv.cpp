@@ -73,7 +73,7 @@ protected:
     }
 
     PrivateHive m_hive;
-    CFakeSysEnv m_env;
+    CPlayedSysEnv m_env;
 };
 
 TEST_F(SysEnv, ProductInstalledWhenItsMarkerCanBeRead)

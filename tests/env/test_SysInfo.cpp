@@ -27,7 +27,7 @@ protected:
     SysInfo() : m_env(kWinXP) { m_env.SetRootKey(HKEY_LOCAL_MACHINE); }
 
     PrivateHive m_hive;
-    CFakeSysEnv m_env;
+    CPlayedSysEnv m_env;
 };
 
 bool AllPoisoned(const void* p, size_t size)
@@ -91,7 +91,7 @@ TEST_F(SysInfo, ClassifiesEveryVersionRecord)
     const DWORD platforms[] = {0, 1, 2, 3, kMax};
     for (const Case& c : cases)
     {
-        CFakeSysEnv env(c.v);
+        CPlayedSysEnv env(c.v);
         SCOPED_TRACE(testing::Message() << "platform " << c.v.platformId << ", version " << c.v.major << "."
                                         << c.v.minor);
         EXPECT_EQ(c.kind, env.OsKind());
@@ -227,7 +227,7 @@ TEST_F(SysInfo, RegistryOperationsFailWithoutARoot)
     m_hive.CreateKey(std::string(kProductKey) + "\\Sub");
     const HiveDump before = m_hive.Dump();
 
-    CFakeSysEnv env(kWinXP); // no root chosen
+    CPlayedSysEnv env(kWinXP); // no root chosen
     DWORD type = kUntouched;
     BYTE data[64];
     memset(data, kPoison, sizeof(data));
@@ -443,7 +443,7 @@ TEST_F(SysInfo, AdministratorIsTheAccountsPrivilegeOnNt)
         ScopedEnv asked("QBX_STUB_NETAPI_USER", NULL);
         const int calls = Counter("QBX_STUB_NETAPI_CALLS");
         const int frees = Counter("QBX_STUB_NETAPI_FREES");
-        EXPECT_EQ(c.admin, CFakeSysEnv(kWin2000).IsAdministrator());
+        EXPECT_EQ(c.admin, CPlayedSysEnv(kWin2000).IsAdministrator());
         EXPECT_EQ(calls + 1, Counter("QBX_STUB_NETAPI_CALLS"));
         EXPECT_EQ(user, GetEnv("QBX_STUB_NETAPI_USER"));
         if (c.privilege != NULL)
@@ -460,7 +460,7 @@ TEST_F(SysInfo, AdministratorWithoutLookupOutsideNt)
     for (const WindowsVersion& v : versions)
     {
         const int calls = Counter("QBX_STUB_NETAPI_CALLS");
-        EXPECT_TRUE(CFakeSysEnv(v).IsAdministrator()) << "platform " << v.platformId;
+        EXPECT_TRUE(CPlayedSysEnv(v).IsAdministrator()) << "platform " << v.platformId;
         EXPECT_EQ(calls, Counter("QBX_STUB_NETAPI_CALLS")) << "platform " << v.platformId;
     }
 }

@@ -14,7 +14,8 @@ static OSVERSIONINFOA MakeVersion(const WindowsVersion& v)
     return osvi;
 }
 
-CFakeSysEnv::CFakeSysEnv(const WindowsVersion& v, const char* pszWindowsDir) : CSysEnv(MakeVersion(v), pszWindowsDir)
+CPlayedSysEnv::CPlayedSysEnv(const WindowsVersion& v, const char* pszWindowsDir)
+    : CSysEnv(MakeVersion(v), pszWindowsDir)
 {
 }
 
@@ -29,7 +30,7 @@ HKEY RootKeyOf(const CSysEnv& env)
 
 PlayWindows::PlayWindows(const WindowsVersion& v, const char* pszWindowsDir) : m_saved(theSysEnv)
 {
-    static_cast<CSysEnv&>(theSysEnv) = CFakeSysEnv(v, pszWindowsDir);
+    static_cast<CSysEnv&>(theSysEnv) = CPlayedSysEnv(v, pszWindowsDir);
 }
 
 PlayWindows::~PlayWindows()

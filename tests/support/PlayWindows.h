@@ -17,11 +17,12 @@ const WindowsVersion kWinXP = {VER_PLATFORM_WIN32_NT, 5, 1};
 const WindowsVersion kNT4 = {VER_PLATFORM_WIN32_NT, 4, 0};
 const WindowsVersion kWin98 = {VER_PLATFORM_WIN32_WINDOWS, 4, 10};
 
-// A CSysEnv built from a given version record.
-class CFakeSysEnv : public CSysEnv
+// The real CSysEnv, with a snapshot of a given version record and Windows
+// directory instead of the running system's.
+class CPlayedSysEnv : public CSysEnv
 {
 public:
-    CFakeSysEnv(const WindowsVersion& v, const char* pszWindowsDir = "C:\\windows");
+    CPlayedSysEnv(const WindowsVersion& v, const char* pszWindowsDir = "C:\\windows");
     int OsKind() const { return m_nOsKind; }
     HKEY RootKey() const { return m_hRootKey; }
 };
