@@ -22,8 +22,9 @@ const char kSet2Params[] = "SYSTEM\\ControlSet002\\Services\\VTsmfpi\\Parameters
 const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\QbxMender.exe";
 const char kBadValue[] = "VTvPar0";
 
-// One machine: the Windows it plays and what is installed and broken on it.
-struct Machine
+// One machine set up for a run: the Windows it plays and what is installed
+// and broken on it.
+struct MachineSetup
 {
     const char* windows = "winxp"; // the program's Windows version under Wine
     bool productInstalled = true;
@@ -60,7 +61,7 @@ protected:
     // no active driver. Windows names control set 1 as current and 2 as
     // default. (Wine's CurrentControlSet is a key of its own, not a link to
     // a numbered set, so each write of the repair shows on its own.)
-    void PlayMachine(const Machine& machine)
+    void PlayMachine(const MachineSetup& machine)
     {
         HKEY lm = HKEY_LOCAL_MACHINE;
         // Wine settings for this program alone: the Windows it plays, and the
@@ -145,13 +146,13 @@ private:
     }
 
     ScratchFolder m_folder; // before m_process: removed once the program has ended
-    Machine m_machine;
+    MachineSetup m_machine;
     ProgramProcess m_process;
 };
 
 TEST_F(E2E, WindowsXpRepairsBothProblems)
 {
-    PlayMachine(Machine());
+    PlayMachine(MachineSetup());
     StartProgram();
 
     EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClearLines, m_wizard->Next());
@@ -172,7 +173,7 @@ TEST_F(E2E, WindowsXpRepairsBothProblems)
 
 TEST_F(E2E, Windows2000RepairsThePortOnly)
 {
-    Machine machine;
+    MachineSetup machine;
     machine.windows = "win2k";
     PlayMachine(machine);
     StartProgram();
@@ -194,7 +195,7 @@ TEST_F(E2E, Windows2000RepairsThePortOnly)
 struct FinalReport
 {
     const char* name;
-    Machine machine; // Windows, product installed, installer library, privilege
+    MachineSetup machine; // Windows, product installed, installer library, privilege
     const char* report;
 };
 
@@ -225,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(E2E, InstallerLibraryAbsent)
 {
-    Machine machine;
+    MachineSetup machine;
     machine.installerLibrary = false;
     PlayMachine(machine);
     StartProgram();
