@@ -21,7 +21,6 @@ public:
             ::DeleteObject(m_hObject);
         m_hObject = NULL;
     }
-    operator HFONT() const { return m_hObject; }
 
     HFONT m_hObject;
 
