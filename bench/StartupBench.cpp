@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "BenchUtil.h"
+#include "CWinApp.h"
 
 namespace
 {
@@ -28,26 +29,11 @@ const int c_nWarmUpRuns = 2;
 struct Program
 {
     const char* pszPath;
-    char szName[MAX_PATH]; // the instance name: file name without extension
+    char szName[MAX_PATH]; // the instance name, by the framework's rule
     char szFirstPage[2048];
     std::vector<double> startMs;
     std::vector<double> peakKB;
 };
-
-void InstanceNameOf(const char* pszPath, char* pszName)
-{
-    const char* pszStart = pszPath;
-    const char* pszDot = NULL;
-    for (const char* p = pszPath; *p != '\0'; ++p)
-    {
-        if (*p == '\\' || *p == '/' || *p == ':')
-            pszStart = p + 1;
-        else if (*p == '.')
-            pszDot = p;
-    }
-    int nName = pszDot != NULL && pszDot > pszStart ? static_cast<int>(pszDot - pszStart) : lstrlenA(pszStart);
-    lstrcpynA(pszName, pszStart, nName + 1);
-}
 
 bool LoadFirstPage(Program& program)
 {
@@ -200,7 +186,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 2; ++i)
     {
         programs[i].pszPath = argv[2 + i];
-        InstanceNameOf(programs[i].pszPath, programs[i].szName);
+        CWinApp::ExeNameFromPath(programs[i].pszPath, programs[i].szName, MAX_PATH);
         if (!LoadFirstPage(programs[i]))
         {
             fprintf(stderr, "cannot read string %u of %s\n", c_nFirstPageString, programs[i].pszPath);
