@@ -8,29 +8,9 @@
 
 namespace
 {
-// The instance name, as the wizard forms it: the executable's file name
-// without folder and extension.
-char g_szName[MAX_PATH];
-
-void FindInstanceName()
-{
-    char szPath[MAX_PATH];
-    DWORD nLen = ::GetModuleFileNameA(NULL, szPath, MAX_PATH);
-    if (nLen == 0 || nLen >= MAX_PATH)
-        nLen = 0;
-    szPath[nLen] = '\0';
-    const char* pszStart = szPath;
-    const char* pszDot = NULL;
-    for (const char* p = szPath; *p != '\0'; ++p)
-    {
-        if (*p == '\\' || *p == '/' || *p == ':')
-            pszStart = p + 1;
-        else if (*p == '.')
-            pszDot = p;
-    }
-    int nName = pszDot != NULL && pszDot > pszStart ? static_cast<int>(pszDot - pszStart) : lstrlenA(pszStart);
-    lstrcpynA(g_szName, pszStart, nName + 1);
-}
+// The window's mark: the instance name the framework gives QbxMinimal.exe,
+// written out, so that this yardstick carries no code of the framework.
+const char c_szName[] = "QbxMinimal";
 
 INT_PTR CALLBACK MinimalProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM /*lParam*/)
 {
@@ -41,7 +21,7 @@ INT_PTR CALLBACK MinimalProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM /*lPara
         char szText[512];
         ::LoadStringA(::GetModuleHandleA(NULL), IDS_MINIMAL_TEXT, szText, sizeof(szText));
         ::SetDlgItemTextA(hWnd, IDC_MINIMAL_TEXT, szText);
-        ::SetPropA(hWnd, g_szName, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
+        ::SetPropA(hWnd, c_szName, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
         return TRUE;
     }
     case WM_COMMAND:
@@ -52,7 +32,7 @@ INT_PTR CALLBACK MinimalProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM /*lPara
         }
         break;
     case WM_DESTROY:
-        ::RemovePropA(hWnd, g_szName);
+        ::RemovePropA(hWnd, c_szName);
         break;
     }
     return FALSE;
@@ -61,6 +41,5 @@ INT_PTR CALLBACK MinimalProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM /*lPara
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR /*lpCmdLine*/, int /*nCmdShow*/)
 {
-    FindInstanceName();
     return static_cast<int>(::DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_MINIMAL_DIALOG), NULL, MinimalProc, 0));
 }
