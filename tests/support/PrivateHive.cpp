@@ -162,15 +162,6 @@ void PrivateHive::MakeReadOnly(const std::string& path)
     ASSERT_EQ(ERROR_ACCESS_DENIED, rc) << path << " still takes writes";
 }
 
-bool PrivateHive::HasKey(const std::string& path) const
-{
-    HKEY hKey;
-    if (RegOpenKeyExA(m_hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
-}
-
 std::string PrivateHive::Value(const std::string& path, const std::string& name, DWORD* pType) const
 {
     HKEY hKey;

@@ -41,7 +41,6 @@ public:
     // Lets everyone read the key, and delete it so that the hive can go, but
     // nobody write it.
     void MakeReadOnly(const std::string& path);
-    bool HasKey(const std::string& path) const;
     // The bytes a value holds (and its type), or "(none)".
     std::string Value(const std::string& path, const std::string& name, DWORD* pType = NULL) const;
 

@@ -64,33 +64,6 @@ void PostKey(HWND hDlg, UINT vk)
     PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
 }
 
-void PumpFor(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms)
-    {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-        {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(1);
-    }
-}
-
-bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (!pred())
-    {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        PumpFor(5);
-    }
-    return true;
-}
-
 ModalScript::ModalScript() : m_next(0), m_start(GetTickCount()), m_pOuter(g_pScript)
 {
     g_pScript = this;
@@ -106,12 +79,6 @@ ModalScript::~ModalScript()
 ModalScript& ModalScript::When(const std::string& caption, const Step& step)
 {
     m_steps.push_back(Entry{caption, step});
-    return *this;
-}
-
-ModalScript& ModalScript::Then(const Step& step)
-{
-    m_steps.push_back(Entry{std::string(), step});
     return *this;
 }
 

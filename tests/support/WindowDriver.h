@@ -19,10 +19,6 @@ void PostClick(HWND hDlg, int id);
 // A key press (WM_KEYDOWN/WM_KEYUP) posted to the dialog's focused control,
 // or to the dialog itself when no control has the focus.
 void PostKey(HWND hDlg, UINT vk);
-// Pumps this thread's messages for the given time.
-void PumpFor(DWORD ms);
-// Pumps until pred() is true or the time is up; returns pred().
-bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000);
 
 class ModalScript
 {
@@ -35,11 +31,8 @@ public:
     // Runs step once the dialog with that caption is up (and the step before
     // has run).
     ModalScript& When(const std::string& caption, const Step& step);
-    // Runs step on the next timer tick after the step before.
-    ModalScript& Then(const Step& step);
 
     bool Done() const { return m_next == m_steps.size(); }
-    size_t StepsRun() const { return m_next; }
 
 private:
     struct Entry
