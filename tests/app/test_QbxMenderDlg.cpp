@@ -485,9 +485,50 @@ TEST_F(Wizard, IconOriginOfTheMinimisedWindow)
     }
 }
 
-// The program's icon on the window, as the drag icon, and painted when the
-// window is minimised; the wizard works on once restored.
-TEST_F(Wizard, IconsAndPaintingWhileMinimised)
+// The window's icons in the sizes the system asks for at the screen's DPI,
+// the large one also as the drag icon; the About box shows the large one and
+// its texts whole.
+TEST_F(Wizard, IconsAndAboutBoxAtTheScreensDpi)
+{
+    CWizardUnderTest dlg;
+    HWND hAbout = NULL;
+    Walkthrough walk;
+    WhenShowing(walk, dlg,
+                [&]
+                {
+                    const struct
+                    {
+                        WPARAM which;
+                        int cx, cy;
+                    } icons[] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
+                    for (const auto& icon : icons)
+                    {
+                        const SIZE size =
+                            IconSize(reinterpret_cast<HICON>(SendMessageA(dlg.m_hWnd, WM_GETICON, icon.which, 0)));
+                        EXPECT_EQ(GetSystemMetrics(icon.cx), size.cx) << "icon " << icon.which;
+                        EXPECT_EQ(GetSystemMetrics(icon.cy), size.cy) << "icon " << icon.which;
+                    }
+                    EXPECT_EQ(SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_BIG, 0),
+                              SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0));
+                    PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+                });
+    walk.When(
+        "the About box", [&] { return (hAbout = FindThreadDialog(kAboutCaption)) != NULL; },
+        [&]
+        {
+            ExpectTextsFit(hAbout);
+            HWND hIcon = FindWindowExA(hAbout, NULL, "Static", NULL);
+            const SIZE size = IconSize(reinterpret_cast<HICON>(SendMessageA(hIcon, STM_GETICON, 0, 0)));
+            EXPECT_EQ(GetSystemMetrics(SM_CXICON), size.cx);
+        });
+    walk.Click(
+        "the About box's OK", [&] { return hAbout; }, IDOK, [&] { return FindThreadDialog(kAboutCaption) == NULL; });
+    CancelAndRun(dlg, walk);
+}
+
+// The program's icon painted when the window is minimised; the wizard works
+// on once restored.
+TEST_F(Wizard, PaintingWhileMinimised)
 {
     MachineHive hive({true, true, PortRight, DriverActive});
     CWizardUnderTest dlg;
@@ -495,13 +536,6 @@ TEST_F(Wizard, IconsAndPaintingWhileMinimised)
     WhenShowing(walk, dlg,
                 [&]
                 {
-                    const LRESULT hIcon =
-                        reinterpret_cast<LRESULT>(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_MAINFRAME)));
-                    EXPECT_NE(0, hIcon);
-                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_BIG, 0));
-                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_SMALL, 0));
-                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0));
-
                     ShowWindow(dlg.m_hWnd, SW_MINIMIZE);
                     ASSERT_TRUE(IsIconic(dlg.m_hWnd));
                     InvalidateRect(dlg.m_hWnd, NULL, TRUE);

@@ -24,6 +24,14 @@ void PumpFor(DWORD ms);
 // Pumps until pred() is true or the time is up; returns pred().
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000);
 
+// The screen's DPI, as the program sees it.
+int ScreenDpi();
+// Width and height of an icon's image; 0 x 0 when it is no icon.
+SIZE IconSize(HICON hIcon);
+// Every static text and check box of the dialog shows its whole text:
+// measured in the control's own font against its client rectangle.
+void ExpectTextsFit(HWND hDlg);
+
 class ModalScript
 {
 public:
