@@ -6,15 +6,37 @@
 #include "SysEnv.h"
 #include "resource.h"
 
-CQbxMenderDlg::CQbxMenderDlg(CWnd* pParent) : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL)
+namespace
 {
-    CWinApp* pApp = AfxGetApp();
-    m_hIcon = pApp != NULL ? pApp->LoadIcon(IDR_MAINFRAME)
-                           : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+// The program's icon in the size the system asks for with the two metrics,
+// from the image of that size in the resource. Not shared: the caller
+// destroys it.
+HICON LoadProgramIcon(int nMetricX, int nMetricY)
+{
+    return static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
+                                           ::GetSystemMetrics(nMetricX), ::GetSystemMetrics(nMetricY),
+                                           LR_DEFAULTCOLOR));
+}
+
+void DestroyProgramIcon(HICON hIcon)
+{
+    if (hIcon != NULL)
+        ::DestroyIcon(hIcon);
+}
+} // namespace
+
+CQbxMenderDlg::CQbxMenderDlg(CWnd* pParent)
+    : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL), m_hSmallIcon(NULL)
+{
+    m_hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
+    m_hSmallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
 }
 
 CQbxMenderDlg::~CQbxMenderDlg()
 {
+    // The window that showed them is gone by now.
+    DestroyProgramIcon(m_hSmallIcon);
+    DestroyProgramIcon(m_hIcon);
 }
 
 void CQbxMenderDlg::DoDataExchange(CDataExchange* pDX)
@@ -53,7 +75,7 @@ BOOL CQbxMenderDlg::OnInitDialog()
     }
 
     SetIcon(m_hIcon, TRUE);
-    SetIcon(m_hIcon, FALSE);
+    SetIcon(m_hSmallIcon, FALSE);
 
     // Marks this window so that a second copy of the program can find it.
     const char* pszName = InstanceName();

@@ -52,7 +52,8 @@ protected:
     CUsbPortCheck m_portCheck;
     CProgressCtrl m_progress;
     int m_nStep;
-    HICON m_hIcon;
+    HICON m_hIcon;      // the window's large icon, also drawn when minimised
+    HICON m_hSmallIcon; // its small icon, in the caption and the task bar
 
 private:
     void SetPageText(UINT nID);

@@ -22,5 +22,13 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Shows the picture scaled to the screen's DPI; returns how many pixels
+    // taller than its own size it became.
+    int ScalePicture(int nDpi);
+    // Moves the check box and "OK" to where they lie below the picture at
+    // 96 DPI, scaled, and makes the dialog as much taller.
+    void MoveBelowPicture(int nDpi);
+
     CFont m_fontHeading; // lives until the dialog's window is gone
+    HBITMAP m_hPicture;  // the picture drawn at the screen's DPI, or NULL at 96
 };

@@ -131,6 +131,74 @@ bool CSysInfo::IsAdministrator() const
     return bAdmin;
 }
 
+namespace
+{
+const int kStepMs = 10;
+const ULONGLONG kStepsPerSecond = 1000 / kStepMs;
+const ULONGLONG kNoLimit = ~static_cast<ULONGLONG>(0);
+
+// Counter ticks from the start of a wait to the end of its step nStep:
+// nStep * frequency / 100 rounded up, computed in two parts so that no
+// product can overflow (saturating at a limit no counter reaches).
+ULONGLONG StepDueTicks(ULONGLONG ullFrequency, ULONGLONG ullStep)
+{
+    const ULONGLONG ullWhole = ullFrequency / kStepsPerSecond;
+    const ULONGLONG ullRest = ullFrequency % kStepsPerSecond;
+    // ullRest < 100 and ullStep < 2^31: the product fits.
+    const ULONGLONG ullRestTicks = (ullRest * ullStep + kStepsPerSecond - 1) / kStepsPerSecond;
+    if (ullWhole != 0 && ullStep > (kNoLimit - ullRestTicks) / ullWhole)
+        return kNoLimit;
+    return ullWhole * ullStep + ullRestTicks;
+}
+
+// The dialog that a message's window belongs to: its top-level window when
+// that is a dialog of the dialog manager's class, else NULL.
+HWND DialogOf(HWND hWnd)
+{
+    if (hWnd == NULL)
+        return NULL;
+    HWND hRoot = ::GetAncestor(hWnd, GA_ROOT);
+    char szClass[8];
+    if (hRoot == NULL || ::GetClassNameA(hRoot, szClass, sizeof(szClass)) == 0 || lstrcmpA(szClass, "#32770") != 0)
+        return NULL;
+    return hRoot;
+}
+
+// Takes one pending message of this thread, if there is one, and handles it
+// as the modal loop of its dialog would: Escape, Enter, Tab and the other
+// dialog keys go to the dialog manager, everything else is dispatched.
+void HandleOneMessage()
+{
+    MSG msg;
+    if (!::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+        return;
+    HWND hDlg = DialogOf(msg.hwnd);
+    if (hDlg != NULL && ::IsDialogMessageA(hDlg, &msg))
+        return;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+}
+} // namespace
+
+DWORD CSysInfo::StepSleep(LONGLONG llStart, LONGLONG llNow, LONGLONG llFrequency, int nStep)
+{
+    if (llFrequency <= 0 || nStep <= 0)
+        return 0;
+    // A counter behind the start (one processor's counter lagging another's)
+    // counts as no time passed.
+    const ULONGLONG ullElapsed = llNow > llStart ? static_cast<ULONGLONG>(llNow) - static_cast<ULONGLONG>(llStart) : 0;
+    const ULONGLONG ullFrequency = static_cast<ULONGLONG>(llFrequency);
+    const ULONGLONG ullDue = StepDueTicks(ullFrequency, static_cast<ULONGLONG>(nStep));
+    if (ullElapsed >= ullDue)
+        return 0;
+    const ULONGLONG ullLeft = ullDue - ullElapsed;
+    // A step or more to go, or a frequency beyond any real counter's: sleep
+    // one step and look again.
+    if (ullLeft >= ullFrequency / kStepsPerSecond || ullLeft > (kNoLimit - ullFrequency) / 1000)
+        return kStepMs;
+    return static_cast<DWORD>((ullLeft * 1000 + ullFrequency - 1) / ullFrequency);
+}
+
 void CSysInfo::WaitWithMessages(int nMilliseconds)
 {
     // Step n ends 10 * n ms after the start, so the time a message takes to
@@ -141,29 +209,27 @@ void CSysInfo::WaitWithMessages(int nMilliseconds)
     LARGE_INTEGER liStart;
     const bool bTimed =
         ::QueryPerformanceFrequency(&liFrequency) && liFrequency.QuadPart > 0 && ::QueryPerformanceCounter(&liStart);
-    const int nSteps = nMilliseconds / 10;
+    const int nSteps = nMilliseconds / kStepMs;
     for (int nStep = 1; nStep <= nSteps; ++nStep)
     {
-        MSG msg;
-        if (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-        {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
+        HandleOneMessage();
         if (!bTimed)
         {
-            ::Sleep(10);
+            ::Sleep(kStepMs);
             continue;
         }
-        const LONGLONG llDueUs = nStep * 10000LL;
         for (;;)
         {
             LARGE_INTEGER liNow;
-            ::QueryPerformanceCounter(&liNow);
-            const LONGLONG llElapsedUs = (liNow.QuadPart - liStart.QuadPart) * 1000000 / liFrequency.QuadPart;
-            if (llElapsedUs >= llDueUs)
+            if (!::QueryPerformanceCounter(&liNow))
+            {
+                ::Sleep(kStepMs);
                 break;
-            ::Sleep(static_cast<DWORD>((llDueUs - llElapsedUs + 999) / 1000));
+            }
+            const DWORD dwSleep = StepSleep(liStart.QuadPart, liNow.QuadPart, liFrequency.QuadPart, nStep);
+            if (dwSleep == 0)
+                break;
+            ::Sleep(dwSleep);
         }
     }
 }

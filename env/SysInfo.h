@@ -41,8 +41,14 @@ public:
     // the Windows 9x family, which has no accounts, always true.
     bool IsAdministrator() const;
     // Pauses for nMilliseconds in steps of 10 ms, handling at most one
-    // pending window message of this thread before each step.
+    // pending window message of this thread before each step; keys reach the
+    // dialog manager of the dialog they were typed into.
     void WaitWithMessages(int nMilliseconds);
+    // How long the wait sleeps before its step nStep (counted from 1) is over,
+    // with the performance counter at llNow, llStart when the wait began:
+    // 0 once nStep * 10 ms have passed, else the milliseconds left, rounded up
+    // and at most one step. Exact for any frequency and any time elapsed.
+    static DWORD StepSleep(LONGLONG llStart, LONGLONG llNow, LONGLONG llFrequency, int nStep);
 
     char m_szWindowsDir[MAX_PATH];
 

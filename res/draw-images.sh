@@ -1,7 +1,8 @@
 #!/bin/bash
-# Redraws qbxmender.ico (icon 128) and notice.bmp (bitmap 129, the driver
-# warning hint) with python3 and ImageMagick 6, byte-for-byte repeatably, then
-# checks both are in the old formats that Windows 2000/XP resources need.
+# Redraws qbxmender.ico (icon 128, 16 to 64 pixels) and notice.bmp (bitmap
+# 129, the driver warning hint) with python3 and ImageMagick 6, byte-for-byte
+# repeatably, then checks both are in the old formats that Windows 2000/XP
+# resources need.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,7 +20,7 @@ done
 python3 "$here/draw_icon.py" "$here/qbxmender.ico" ${IMG_PREVIEW:+"$tmp"}
 # Previews for whoever edits the pictures: IMG_PREVIEW=dir ./draw-images.sh
 if [ -n "${IMG_PREVIEW:-}" ]; then
-    for n in 16 32 48; do
+    for n in 16 20 24 32 40 48 64; do
         convert "$tmp/icon$n.ppm" "$IMG_PREVIEW/icon$n-8x.png"
     done
 fi
@@ -269,7 +270,7 @@ for i in range(n):
     if not any(img[40 + 64 + xor:]):
         bad.append('qbxmender.ico: %dx%d mask is empty (no transparency)' % (px, px))
     seen.add(px)
-for want in (16, 32):
+for want in (16, 20, 24, 32, 40, 48, 64):
     if want not in seen:
         bad.append('qbxmender.ico: no %dx%d 16-colour image' % (want, want))
 

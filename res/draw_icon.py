@@ -145,10 +145,19 @@ def main():
         sys.exit('usage: draw_icon.py OUT.ico [PREVIEW_DIR]')
     icon16 = parse_map(ICON16)
     assert len(icon16) == 16 and all(len(r) == 16 for r in icon16)
-    icon32 = draw(32, cut=9, arm_lo=12, arm_hi=19, reach=5)
-    icon48 = draw(48, cut=14, arm_lo=18, arm_hi=29, reach=7)
+    # Every size Windows asks for at 96, 120, 144 and 192 DPI: small icons
+    # of 16, 20, 24 and 32, large ones of 32, 40, 48 and 64 pixels. The arms
+    # are a quarter of the size wide, rounded to keep the cross centred.
+    drawn = {
+        20: draw(20, cut=6, arm_lo=7, arm_hi=12, reach=4),
+        24: draw(24, cut=7, arm_lo=9, arm_hi=14, reach=4),
+        32: draw(32, cut=9, arm_lo=12, arm_hi=19, reach=5),
+        40: draw(40, cut=12, arm_lo=15, arm_hi=24, reach=6),
+        48: draw(48, cut=14, arm_lo=18, arm_hi=29, reach=7),
+        64: draw(64, cut=19, arm_lo=24, arm_hi=39, reach=10),
+    }
     # 32x32 first: it is the size the shell and most tools look for.
-    images = [icon32, icon16, icon48]
+    images = [drawn[32], icon16] + [drawn[n] for n in (20, 24, 40, 48, 64)]
     write_ico(sys.argv[1], images)
     if len(sys.argv) == 3:
         for img in images:

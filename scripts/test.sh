@@ -20,5 +20,9 @@ qbx_start_prefix "$QBX_ROOT/build/test/e2e-prefix"
 qbx_use_virtual_desktop
 qbx_start_prefix "$QBX_ROOT/build/test/wineprefix"
 qbx_use_virtual_desktop
+# The DPI matrix of the window tests (QBX_DPI_MATRIX in tests/CMakeLists.txt).
+for dpi in 120 144 192; do
+    qbx_start_dpi_prefix "$QBX_ROOT/build/test/wineprefix" "$dpi"
+done
 qbx_log "test build (x86_64) and tests"
 cmake --workflow --preset test

@@ -302,21 +302,26 @@ TEST_F(Wizard, FailedPreconditionHidesProblemsOfAnEarlierCycle)
     CancelAndRun(dlg, walk);
 }
 
-// "Cancel" and the caption's close button during either pause of the
+// "Cancel", the caption's close button and Escape during either pause of the
 // diagnosis: the dialog ends, but only once the report has been written.
 TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
 {
+    enum How
+    {
+        CancelButton,
+        CloseBox,
+        EscapeKey,
+    };
     struct Case
     {
         const char* name;
         int pos; // 0: the first pause, 1: the second
-        bool closeBox;
+        How how;
     };
     const Case cases[] = {
-        {"Cancel, first pause", 0, false},
-        {"Cancel, second pause", 1, false},
-        {"close box, first pause", 0, true},
-        {"close box, second pause", 1, true},
+        {"Cancel, first pause", 0, CancelButton}, {"Cancel, second pause", 1, CancelButton},
+        {"close box, first pause", 0, CloseBox},  {"close box, second pause", 1, CloseBox},
+        {"Escape, first pause", 0, EscapeKey},    {"Escape, second pause", 1, EscapeKey},
     };
     for (const Case& c : cases)
     {
@@ -334,8 +339,10 @@ TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
                        ProgressPos(dlg.m_hWnd) == c.pos;
             },
             [] {});
-        if (c.closeBox)
+        if (c.how == CloseBox)
             walk.Then("the close box", [&] { PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0); });
+        else if (c.how == EscapeKey)
+            walk.Then("Escape", [&] { PostKey(dlg.m_hWnd, VK_ESCAPE); });
         else
             ClickCancel(walk, dlg);
         EXPECT_EQ(IDCANCEL, Run(dlg, walk));
@@ -387,6 +394,40 @@ TEST_F(Wizard, ChecksThePortBeforeTheFirstPauseAndTheDriverAfterIt)
         CancelAndRun(dlg, walk);
         EXPECT_TRUE(bChanged) << "the first pause went by unseen";
     }
+}
+
+// Tab in each pause of the diagnosis moves the focus on to the next control
+// that takes it, as in the wizard's own modal loop; the diagnosis goes on.
+TEST_F(Wizard, TabMovesTheFocusDuringADiagnosis)
+{
+    MachineHive hive(kBothProblems);
+    CWizardUnderTest dlg;
+    HWND focus[2] = {NULL, NULL};
+    Walkthrough walk;
+    WhenShowing(walk, dlg);
+    walk.Click(
+        "the diagnosis", [&] { return dlg.m_hWnd; }, IDOK, [&] { return dlg.m_nOkCalls == 1; });
+    for (int pos = 0; pos < 2; ++pos)
+    {
+        walk.When(
+            "pause " + std::to_string(pos),
+            [&dlg, pos] { return dlg.m_nOkDepth == 1 && ProgressPos(dlg.m_hWnd) == pos; },
+            [&dlg] { PostKey(dlg.m_hWnd, VK_TAB); });
+        walk.When(
+            "the focus moved in pause " + std::to_string(pos),
+            [&dlg, &focus, pos] { return GetFocus() != (pos == 0 ? NULL : focus[0]) || dlg.m_nOkDepth == 0; },
+            [&dlg, &focus, pos]
+            {
+                focus[pos] = GetFocus();
+                EXPECT_EQ(1, dlg.m_nOkDepth) << "the diagnosis ended before the focus moved";
+                EXPECT_TRUE(IsChild(dlg.m_hWnd, focus[pos])) << "pause " << pos;
+            });
+    }
+    walk.When(
+        "the report", [&] { return dlg.m_nOkDepth == 0; },
+        [&] { EXPECT_EQ(View(kBothProblemsPage, kNext, true, 2), ViewOf(dlg.m_hWnd)); });
+    CancelAndRun(dlg, walk);
+    EXPECT_NE(focus[0], focus[1]);
 }
 
 // The About box opened from the system menu in the middle of a diagnosis:
@@ -588,9 +629,50 @@ TEST_F(Wizard, MinimisedWindowPaintsItsIconCentred)
     CancelAndRun(dlg, walk);
 }
 
-// The program's icon on the window, as the drag icon, and painted when the
-// window is minimised; the wizard works on once restored.
-TEST_F(Wizard, IconsAndPaintingWhileMinimised)
+// The window's icons in the sizes the system asks for at the screen's DPI,
+// the large one also as the drag icon; the About box shows the large one and
+// its texts whole.
+TEST_F(Wizard, IconsAndAboutBoxAtTheScreensDpi)
+{
+    CWizardUnderTest dlg;
+    HWND hAbout = NULL;
+    Walkthrough walk;
+    WhenShowing(walk, dlg,
+                [&]
+                {
+                    const struct
+                    {
+                        WPARAM which;
+                        int cx, cy;
+                    } icons[] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
+                    for (const auto& icon : icons)
+                    {
+                        const SIZE size =
+                            IconSize(reinterpret_cast<HICON>(SendMessageA(dlg.m_hWnd, WM_GETICON, icon.which, 0)));
+                        EXPECT_EQ(GetSystemMetrics(icon.cx), size.cx) << "icon " << icon.which;
+                        EXPECT_EQ(GetSystemMetrics(icon.cy), size.cy) << "icon " << icon.which;
+                    }
+                    EXPECT_EQ(SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_BIG, 0),
+                              SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0));
+                    PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+                });
+    walk.When(
+        "the About box", [&] { return (hAbout = FindThreadDialog(kAboutCaption)) != NULL; },
+        [&]
+        {
+            ExpectTextsFit(hAbout);
+            HWND hIcon = FindWindowExA(hAbout, NULL, "Static", NULL);
+            const SIZE size = IconSize(reinterpret_cast<HICON>(SendMessageA(hIcon, STM_GETICON, 0, 0)));
+            EXPECT_EQ(GetSystemMetrics(SM_CXICON), size.cx);
+        });
+    walk.Click(
+        "the About box's OK", [&] { return hAbout; }, IDOK, [&] { return FindThreadDialog(kAboutCaption) == NULL; });
+    CancelAndRun(dlg, walk);
+}
+
+// The program's icon painted when the window is minimised; the wizard works
+// on once restored.
+TEST_F(Wizard, PaintingWhileMinimised)
 {
     MachineHive hive({true, true, PortRight, DriverActive});
     CWizardUnderTest dlg;
@@ -598,13 +680,6 @@ TEST_F(Wizard, IconsAndPaintingWhileMinimised)
     WhenShowing(walk, dlg,
                 [&]
                 {
-                    const LRESULT hIcon =
-                        reinterpret_cast<LRESULT>(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_MAINFRAME)));
-                    EXPECT_NE(0, hIcon);
-                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_BIG, 0));
-                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_GETICON, ICON_SMALL, 0));
-                    EXPECT_EQ(hIcon, SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0));
-
                     ShowWindow(dlg.m_hWnd, SW_MINIMIZE);
                     ASSERT_TRUE(IsIconic(dlg.m_hWnd));
                     InvalidateRect(dlg.m_hWnd, NULL, TRUE);

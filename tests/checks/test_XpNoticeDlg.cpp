@@ -31,20 +31,6 @@ RECT ClientRectOf(HWND hDlg, int id)
     return rc;
 }
 
-// The size a control's text needs in the control's own font.
-SIZE TextExtent(HWND hCtl, UINT uFormat, int nWidth)
-{
-    HDC hdc = GetDC(hCtl);
-    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageA(hCtl, WM_GETFONT, 0, 0)));
-    std::string text = GetText(hCtl);
-    RECT rc = {0, 0, nWidth, 0};
-    DrawTextA(hdc, text.c_str(), -1, &rc, uFormat | DT_CALCRECT);
-    SelectObject(hdc, hOld);
-    ReleaseDC(hCtl, hdc);
-    SIZE size = {rc.right - rc.left, rc.bottom - rc.top};
-    return size;
-}
-
 void PressSpaceOnTheBox(HWND hDlg)
 {
     HWND hBox = GetDlgItem(hDlg, IDC_UNDERSTAND);
@@ -79,9 +65,10 @@ void ExpectOpeningState(HWND hDlg)
     EXPECT_EQ(0, GetWindowLongA(hDlg, GWL_STYLE) & WS_SYSMENU) << "the caption would get a close button";
 }
 
-// Every control lies inside the dialog, none covers another, the picture is
-// shown at its full 300 x 237 pixels and each text fits its control in the
-// font it is drawn with.
+// Every control lies inside the dialog, none covers another, each text fits
+// its control in the font it is drawn with, and the picture fills its
+// control at the screen's DPI (its own 300 x 237 pixels at 96 DPI). At 96
+// DPI the check box and "OK" stay where the template puts them.
 void ExpectEverythingVisible(HWND hDlg)
 {
     const int ids[] = {IDC_NOTICE_HEADING, IDC_NOTICE_BODY, IDC_NOTICE_PICTURE, IDC_UNDERSTAND, IDOK};
@@ -98,28 +85,35 @@ void ExpectEverythingVisible(HWND hDlg)
             EXPECT_TRUE(other == id || !IntersectRect(&both, &rc, &rcOther)) << "overlaps control " << other;
         }
     }
-    RECT picture = ClientRectOf(hDlg, IDC_NOTICE_PICTURE);
-    EXPECT_EQ(300, picture.right - picture.left);
-    EXPECT_EQ(237, picture.bottom - picture.top);
+    ExpectTextsFit(hDlg);
 
-    struct Text
+    const int dpi = ScreenDpi();
+    RECT picture = ClientRectOf(hDlg, IDC_NOTICE_PICTURE);
+    EXPECT_EQ(MulDiv(300, dpi, 96), picture.right - picture.left);
+    EXPECT_EQ(MulDiv(237, dpi, 96), picture.bottom - picture.top);
+    BITMAP bm = {};
+    HGDIOBJ hShown =
+        reinterpret_cast<HGDIOBJ>(SendMessageA(GetDlgItem(hDlg, IDC_NOTICE_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_EQ(static_cast<int>(sizeof(bm)), GetObjectA(hShown, sizeof(bm), &bm));
+    EXPECT_EQ(picture.right - picture.left, bm.bmWidth);
+    EXPECT_EQ(picture.bottom - picture.top, bm.bmHeight);
+
+    if (dpi == 96)
     {
-        int id;
-        UINT format;
-        int extra; // room the control needs beside its text
-    };
-    const Text texts[] = {
-        {IDC_NOTICE_HEADING, DT_SINGLELINE, 0},
-        {IDC_NOTICE_BODY, DT_WORDBREAK, 0},
-        {IDC_UNDERSTAND, DT_SINGLELINE, GetSystemMetrics(SM_CXMENUCHECK) + 4},
-    };
-    for (const Text& t : texts)
-    {
-        SCOPED_TRACE("text of control " + std::to_string(t.id));
-        RECT rc = ClientRectOf(hDlg, t.id);
-        SIZE need = TextExtent(GetDlgItem(hDlg, t.id), t.format, rc.right - rc.left - t.extra);
-        EXPECT_LE(need.cx + t.extra, rc.right - rc.left);
-        EXPECT_LE(need.cy, rc.bottom - rc.top);
+        const struct
+        {
+            int id;
+            RECT units; // x, y, width and height in the template
+        } items[] = {{IDC_UNDERSTAND, {32, 189, 114, 10}}, {IDOK, {172, 203, 50, 14}}};
+        for (const auto& item : items)
+        {
+            RECT expected = item.units; // mapped as the dialog manager maps a control's place and size
+            MapDialogRect(hDlg, &expected);
+            expected.right += expected.left;
+            expected.bottom += expected.top;
+            const RECT actual = ClientRectOf(hDlg, item.id);
+            EXPECT_TRUE(EqualRect(&expected, &actual)) << "control " << item.id << " moved";
+        }
     }
 }
 
@@ -262,8 +256,9 @@ TEST(XpNoticeDlg, WaysOut)
     }
 }
 
-// The heading's bold 16-unit Arial is a font of its own, stays valid through
-// a repaint while the dialog is up and is released with the dialog.
+// The heading's bold Arial, 16 pixels high at 96 DPI and as much larger as
+// the screen's DPI is, is a font of its own, stays valid through a repaint
+// while the dialog is up and is released with the dialog.
 TEST(XpNoticeDlg, HeadingKeepsItsBoldFont)
 {
     HFONT hHeading = NULL;
@@ -283,7 +278,7 @@ TEST(XpNoticeDlg, HeadingKeepsItsBoldFont)
                     {
                         EXPECT_EQ(hHeading, FontHandle(hDlg, IDC_NOTICE_HEADING));
                         LOGFONTA lf = LogFont(hHeading);
-                        EXPECT_EQ(-16, lf.lfHeight);
+                        EXPECT_EQ(MulDiv(-16, ScreenDpi(), 96), lf.lfHeight);
                         EXPECT_EQ(FW_BOLD, lf.lfWeight);
                         EXPECT_STREQ("Arial", lf.lfFaceName);
                         EXPECT_NE(FW_BOLD, LogFont(FontHandle(hDlg, IDC_NOTICE_BODY)).lfWeight);

@@ -553,4 +553,44 @@ TEST_F(SysInfo, WaitTranslatesKeystrokes)
     const UINT expected[] = {WM_KEYDOWN, WM_CHAR};
     EXPECT_EQ(std::vector<UINT>(expected, expected + 2), window.Dispatched());
 }
+
+// Where each step of a wait ends, from counter values alone: at 3.58 MHz (a
+// counter that does not divide evenly into milliseconds), 10 MHz and 3 GHz,
+// at the edge of a step, in its middle, and after a handler kept the wait
+// for minutes or days (a product of elapsed ticks and a million overflows
+// after 51 minutes at 3 GHz). Never more than one step's sleep at once.
+TEST(WaitArithmetic, SleepBeforeEachStepEnds)
+{
+    const LONGLONG k358MHz = 3579545, k10MHz = 10000000, k3GHz = 3000000000LL;
+    const LONGLONG kDay = 86400;
+    struct Case
+    {
+        const char* name;
+        LONGLONG frequency;
+        LONGLONG start;
+        LONGLONG elapsed; // ticks
+        int step;
+        DWORD sleep;
+    } cases[] = {
+        {"3 GHz, at the start", k3GHz, 0, 0, 1, 10},
+        {"3 GHz, 4.5 ms in", k3GHz, 0, 13500000, 1, 6},
+        {"3 GHz, one tick before the step ends", k3GHz, 0, 29999999, 1, 1},
+        {"3 GHz, the step's end", k3GHz, 0, 30000000, 1, 0},
+        {"3 GHz, 95 ms into a 100 ms wait", k3GHz, 0, 285000000, 10, 5},
+        {"3 GHz, 55 minutes", k3GHz, 0, 55 * 60 * k3GHz, 10, 0},
+        {"3 GHz, three days", k3GHz, 0, 3 * kDay * k3GHz, 10, 0},
+        {"3 GHz, counter running for a year", k3GHz, 365 * kDay * k3GHz, 25000000, 1, 2},
+        {"3 GHz, the last step of the longest wait", k3GHz, 0, 0, 0x7FFFFFFF / 10, 10},
+        {"3.58 MHz, a tick short of 10 ms", k358MHz, 0, 35795, 1, 1},
+        {"3.58 MHz, 10 ms", k358MHz, 0, 35796, 1, 0},
+        {"3.58 MHz, second step at 10 ms", k358MHz, 0, 35796, 2, 10},
+        {"3.58 MHz, four days", k358MHz, 0, 4 * kDay * k358MHz, 10, 0},
+        {"10 MHz, 25 ms into the third step", k10MHz, 0, 250000, 3, 5},
+        {"10 MHz, two days", k10MHz, 0, 2 * kDay * k10MHz, 20, 0},
+        {"10 MHz, counter behind the start", k10MHz, 1000, -500, 1, 10},
+        {"10 MHz, counter near its top", k10MHz, 0x7FFFFFFFFFFFFFFFLL - 100000, 100000, 1, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.sleep, CSysInfo::StepSleep(c.start, c.start + c.elapsed, c.frequency, c.step)) << c.name;
+}
 } // namespace

@@ -1,12 +1,33 @@
 // The tests' entry point: the common controls the program's dialogs use,
-// then GoogleTest.
+// then GoogleTest. A run in a prefix of the DPI matrix names the DPI it was
+// set up with (QBX_EXPECT_DPI) and stops at once if the screen has another.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace
+{
+int ScreenDpiAtStart()
+{
+    HDC hdc = GetDC(NULL);
+    const int dpi = GetDeviceCaps(hdc, LOGPIXELSY);
+    ReleaseDC(NULL, hdc);
+    return dpi;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
+    char expected[16] = "";
+    if (GetEnvironmentVariableA("QBX_EXPECT_DPI", expected, sizeof(expected)) > 0 &&
+        atoi(expected) != ScreenDpiAtStart())
+    {
+        fprintf(stderr, "the screen has %d DPI, not the %s this run was set up for\n", ScreenDpiAtStart(), expected);
+        return 1;
+    }
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
     ::testing::InitGoogleTest(&argc, argv);

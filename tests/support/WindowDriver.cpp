@@ -2,6 +2,7 @@
 #include "WindowDriver.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
 
 namespace
 {
@@ -62,6 +63,81 @@ void PostKey(HWND hDlg, UINT vk)
         target = hDlg;
     PostMessageA(target, WM_KEYDOWN, vk, 1);
     PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
+}
+
+int ScreenDpi()
+{
+    HDC hdc = GetDC(NULL);
+    const int dpi = GetDeviceCaps(hdc, LOGPIXELSY);
+    ReleaseDC(NULL, hdc);
+    return dpi;
+}
+
+SIZE IconSize(HICON hIcon)
+{
+    SIZE size = {0, 0};
+    ICONINFO ii;
+    if (hIcon == NULL || !GetIconInfo(hIcon, &ii))
+        return size;
+    BITMAP bm;
+    if (GetObjectA(ii.hbmMask, sizeof(bm), &bm) == sizeof(bm))
+    {
+        size.cx = bm.bmWidth;
+        size.cy = ii.hbmColor != NULL ? bm.bmHeight : bm.bmHeight / 2; // a monochrome icon stacks two masks
+    }
+    DeleteObject(ii.hbmMask);
+    if (ii.hbmColor != NULL)
+        DeleteObject(ii.hbmColor);
+    return size;
+}
+
+namespace
+{
+BOOL CALLBACK ExpectTextFits(HWND hCtl, LPARAM)
+{
+    char cls[16] = "";
+    GetClassNameA(hCtl, cls, sizeof(cls));
+    const LONG style = GetWindowLongA(hCtl, GWL_STYLE);
+    UINT format = DT_WORDBREAK;
+    int extra = 0; // room the control keeps beside its text
+    if (_stricmp(cls, "Static") == 0)
+    {
+        const LONG type = style & SS_TYPEMASK;
+        if (type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP)
+            format = DT_SINGLELINE;
+        else if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)
+            return TRUE; // a picture, a frame
+        if (style & SS_NOPREFIX)
+            format |= DT_NOPREFIX;
+    }
+    else if (_stricmp(cls, "Button") == 0 && ((style & BS_TYPEMASK) == BS_AUTOCHECKBOX))
+    {
+        format = DT_SINGLELINE;
+        extra = GetSystemMetrics(SM_CXMENUCHECK) + 4;
+    }
+    else
+    {
+        return TRUE;
+    }
+    SCOPED_TRACE("control " + std::to_string(GetDlgCtrlID(hCtl)) + " \"" + GetText(hCtl) + "\"");
+    RECT client;
+    GetClientRect(hCtl, &client);
+    HDC hdc = GetDC(hCtl);
+    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageA(hCtl, WM_GETFONT, 0, 0)));
+    const std::string text = GetText(hCtl);
+    RECT need = {0, 0, client.right - extra, 0};
+    DrawTextA(hdc, text.c_str(), -1, &need, format | DT_CALCRECT);
+    SelectObject(hdc, hOld);
+    ReleaseDC(hCtl, hdc);
+    EXPECT_LE(need.right + extra, client.right);
+    EXPECT_LE(need.bottom, client.bottom);
+    return TRUE;
+}
+} // namespace
+
+void ExpectTextsFit(HWND hDlg)
+{
+    EnumChildWindows(hDlg, ExpectTextFits, 0);
 }
 
 ModalScript::ModalScript() : m_next(0), m_start(GetTickCount()), m_pOuter(g_pScript)

@@ -20,6 +20,14 @@ void PostClick(HWND hDlg, int id);
 // or to the dialog itself when no control has the focus.
 void PostKey(HWND hDlg, UINT vk);
 
+// The screen's DPI, as the program sees it.
+int ScreenDpi();
+// Width and height of an icon's image; 0 x 0 when it is no icon.
+SIZE IconSize(HICON hIcon);
+// Every static text and check box of the dialog shows its whole text:
+// measured in the control's own font against its client rectangle.
+void ExpectTextsFit(HWND hDlg);
+
 class ModalScript
 {
 public:
