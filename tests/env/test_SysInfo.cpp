@@ -137,17 +137,13 @@ std::string ProbeName(const std::string& winVersion)
 // osprobe's line when Wine plays the given Windows for it: a copy under a
 // name of its own in a scratch folder (*pFolder), with Wine's per-program
 // "Version" for that name, so that no other program of the prefix changes
-// its Windows. Wine hands this program's WINEDLLOVERRIDES to every child,
-// whatever environment the child is given, so the stand-in account library
-// goes beside the copy too. All of it is removed again.
+// its Windows. All of it is removed again.
 std::string RunProbeAs(const std::string& winVersion, std::string* pFolder)
 {
     ScratchFolder folder("probe");
     *pFolder = folder.Path();
     const std::string name = ProbeName(winVersion);
-    ::testing::AssertionResult copied = CopyBuilt("osprobe.exe", folder.Path(), name);
-    if (copied)
-        copied = CopyBuilt("netapi32.dll", folder.Path());
+    const ::testing::AssertionResult copied = CopyBuilt("osprobe.exe", folder.Path(), name);
     if (!copied)
         return copied.message();
     const std::string key = "Software\\Wine\\AppDefaults\\" + name;
@@ -388,14 +384,15 @@ int Counter(const char* name)
 
 TEST_F(SysInfo, AdministratorIsTheAccountsPrivilegeOnNt)
 {
-    // Only the stand-in library beside this program tells the privilege. The
-    // account library is loaded by name on its first use, as here.
-    HMODULE hNetapi = LoadLibraryA("netapi32.dll");
+    // Only the stand-in library in the system folder tells the privilege.
+    char system[MAX_PATH] = "";
+    GetSystemDirectoryA(system, sizeof(system));
+    HMODULE hNetapi = LoadLibraryA((std::string(system) + "\\netapi32.dll").c_str());
     ASSERT_TRUE(hNetapi != NULL);
     char loaded[MAX_PATH] = "";
     GetModuleFileNameA(hNetapi, loaded, sizeof(loaded));
     FreeLibrary(hNetapi);
-    ASSERT_EQ(0, lstrcmpiA((ProgramFolder() + "netapi32.dll").c_str(), loaded)) << loaded;
+    ASSERT_EQ(0, lstrcmpiA((std::string(system) + "\\netapi32.dll").c_str(), loaded)) << loaded;
     char user[UNLEN + 1] = "";
     DWORD userLen = sizeof(user);
     ASSERT_TRUE(GetUserNameA(user, &userLen));
