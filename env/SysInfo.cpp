@@ -4,6 +4,15 @@
 
 #include <lm.h>
 
+#include "SystemLibrary.h"
+
+namespace
+{
+// The spooler and account libraries are delay imports: their hooks are in
+// place before anything can call into them.
+const bool c_bDelayLoadHooks = (InstallDelayLoadHooks(), true);
+} // namespace
+
 CSysInfo::CSysInfo() : m_hRootKey(NULL), m_nOsKind(OSK_OTHER)
 {
     m_szWindowsDir[0] = '\0';

@@ -104,8 +104,41 @@ void AfxInitCommonControls()
     ::InitCommonControlsEx(&icc);
 }
 
+namespace
+{
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+typedef BOOL(WINAPI* PFN_SETDLLDIRECTORYA)(LPCSTR lpPathName);
+typedef BOOL(WINAPI* PFN_SETDEFAULTDLLDIRECTORIES)(DWORD dwDirectoryFlags);
+
+FARPROC GetKernelProc(const char* pszName)
+{
+    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    return hKernel != NULL ? ::GetProcAddress(hKernel, pszName) : NULL;
+}
+
+// Narrows the search for libraries loaded by name from here on: the current
+// directory leaves it (XP SP1 and later), and where Windows can (8, or 7 with
+// its update) only the system folder remains. Both are looked up, so that
+// the program still starts on Windows 2000. The program's own loads name
+// full paths and do not depend on this.
+void ProtectLibrarySearch()
+{
+    PFN_SETDLLDIRECTORYA pfnSetDllDirectory =
+        reinterpret_cast<PFN_SETDLLDIRECTORYA>(reinterpret_cast<void (*)()>(GetKernelProc("SetDllDirectoryA")));
+    if (pfnSetDllDirectory != NULL)
+        pfnSetDllDirectory("");
+    PFN_SETDEFAULTDLLDIRECTORIES pfnSetDefaultDllDirectories = reinterpret_cast<PFN_SETDEFAULTDLLDIRECTORIES>(
+        reinterpret_cast<void (*)()>(GetKernelProc("SetDefaultDllDirectories")));
+    if (pfnSetDefaultDllDirectories != NULL)
+        pfnSetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+} // namespace
+
 int AfxWinMain(HINSTANCE hInstance)
 {
+    ProtectLibrarySearch();
     CWinApp* pApp = AfxGetApp();
     if (pApp == NULL)
         return -1;
