@@ -101,3 +101,49 @@ TEST_F(E2E, InstallerLibraryAbsent)
 }
 } // namespace
 
+namespace
+{
+// WM_INITDIALOG posted by another program with a pointer of its choosing, to
+// each of the program's dialogs in turn: the dialog goes on as it was.
+TEST_F(E2E, ForeignInitDialogChangesNothing)
+{
+    PlayMachine(Machine());
+    StartProgram();
+    const auto post = [this](HWND hDialog, const char* which)
+    {
+        SCOPED_TRACE(which);
+        const std::string page = m_wizard->Page();
+        char caption[128] = "";
+        GetWindowTextA(hDialog, caption, sizeof(caption));
+        const LPARAM bogus[] = {0x41414140, 1, -1};
+        for (LPARAM lParam : bogus)
+            ASSERT_TRUE(PostMessageA(hDialog, WM_INITDIALOG, 0, lParam));
+        SettleWindow(hDialog);
+        ASSERT_TRUE(KeepsRunning()) << "the program ended";
+        char after[128] = "";
+        GetWindowTextA(hDialog, after, sizeof(after));
+        EXPECT_STREQ(caption, after);
+        EXPECT_TRUE(IsWindowVisible(hDialog));
+        EXPECT_EQ(page, m_wizard->Page());
+    };
+
+    post(m_wizard->Window(), "the wizard");
+    EXPECT_EQ(kNext, m_wizard->Button());
+    HWND hAbout = m_wizard->OpenAbout();
+    ASSERT_TRUE(hAbout != NULL);
+    post(hAbout, "the About box");
+    PostClick(hAbout, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(hAbout); }));
+
+    EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClearLines, m_wizard->Next());
+    int notices = 0;
+    EXPECT_EQ(std::string(kPortRepaired) + kDriverRepaired, m_wizard->Next(
+                                                                [&](HWND hNotice)
+                                                                {
+                                                                    post(hNotice, "the notice");
+                                                                    ReadAndAcceptNotice(hNotice, &notices);
+                                                                }));
+    EXPECT_EQ(1, notices);
+    Cancel();
+}
+} // namespace
