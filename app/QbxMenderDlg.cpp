@@ -6,7 +6,8 @@
 #include "SysEnv.h"
 #include "resource.h"
 
-CQbxMenderDlg::CQbxMenderDlg(CWnd* pParent) : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL)
+CQbxMenderDlg::CQbxMenderDlg(CWnd* pParent)
+    : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL), m_bInStep(false)
 {
     CWinApp* pApp = AfxGetApp();
     m_hIcon = pApp != NULL ? pApp->LoadIcon(IDR_MAINFRAME)
@@ -138,47 +139,65 @@ void CQbxMenderDlg::ShowWelcome()
 
 void CQbxMenderDlg::OnOK()
 {
+    // A diagnosis or repair handles window messages while it runs (its
+    // pauses, the notice, the installer library with Windows' own warning),
+    // and any program may post a click: a step never starts inside another.
+    if (m_bInStep)
+        return;
+    m_bInStep = true;
     switch (m_nStep)
     {
     case STEP_WELCOME:
-    {
-        SetPageText(IDS_DIAGNOSING);
-        // The diagnosis handles window messages while it waits: with the
-        // button disabled, this handler cannot run a second time meanwhile.
-        GetDlgItem(IDOK).EnableWindow(FALSE);
-        const int nResult = Diagnose();
-        GetDlgItem(IDC_PAGETEXT).SetWindowText(GetReportText(nResult));
-        CWnd button = GetDlgItem(IDOK);
-        button.EnableWindow(TRUE);
-        // Disabling the button took the focus from it and left it nowhere,
-        // where Enter would no longer act on the page: give it back.
-        if (::GetFocus() == NULL)
-            SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button.m_hWnd), TRUE);
-        if (nResult > 0)
-        {
-            m_nStep = STEP_REPORT;
-        }
-        else
-        {
-            SetButtonText(IDS_FINISH);
-            m_nStep = STEP_DONE;
-        }
+        RunDiagnosis();
         break;
-    }
     case STEP_REPORT:
-    {
-        SetPageText(IDS_DIAGNOSING);
-        CString repairText;
-        RepairProblems(repairText);
-        GetDlgItem(IDC_PAGETEXT).SetWindowText(repairText);
-        SetButtonText(IDS_FINISH);
-        m_nStep = STEP_DONE;
+        RunRepair();
         break;
-    }
     case STEP_DONE:
         ShowWelcome();
         break;
     }
+    m_bInStep = false;
+}
+
+void CQbxMenderDlg::EnableDefaultButton(BOOL bEnable)
+{
+    CWnd button = GetDlgItem(IDOK);
+    button.EnableWindow(bEnable);
+    // Disabling the button took the focus from it and left it nowhere,
+    // where Enter would no longer act on the page: give it back.
+    if (bEnable && ::GetFocus() == NULL)
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button.m_hWnd), TRUE);
+}
+
+void CQbxMenderDlg::RunDiagnosis()
+{
+    SetPageText(IDS_DIAGNOSING);
+    EnableDefaultButton(FALSE);
+    const int nResult = Diagnose();
+    GetDlgItem(IDC_PAGETEXT).SetWindowText(GetReportText(nResult));
+    EnableDefaultButton(TRUE);
+    if (nResult > 0)
+    {
+        m_nStep = STEP_REPORT;
+    }
+    else
+    {
+        SetButtonText(IDS_FINISH);
+        m_nStep = STEP_DONE;
+    }
+}
+
+void CQbxMenderDlg::RunRepair()
+{
+    SetPageText(IDS_DIAGNOSING);
+    EnableDefaultButton(FALSE);
+    CString repairText;
+    RepairProblems(repairText);
+    GetDlgItem(IDC_PAGETEXT).SetWindowText(repairText);
+    SetButtonText(IDS_FINISH);
+    EnableDefaultButton(TRUE);
+    m_nStep = STEP_DONE;
 }
 
 int CQbxMenderDlg::Diagnose()

@@ -53,8 +53,14 @@ protected:
     CProgressCtrl m_progress;
     int m_nStep;
     HICON m_hIcon;
+    bool m_bInStep; // a step of OnOK is running
 
 private:
+    // The two steps that do work; the default button is disabled while they
+    // run and has the focus again afterwards.
+    void RunDiagnosis();
+    void RunRepair();
+    void EnableDefaultButton(BOOL bEnable);
     void SetPageText(UINT nID);
     void SetButtonText(UINT nID);
     const char* InstanceName() const;
