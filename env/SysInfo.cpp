@@ -112,11 +112,23 @@ int CSysInfo::EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DW
                : 0;
 }
 
-bool CSysInfo::IsAdministrator() const
+namespace
 {
-    if (!IsPlatform(VER_PLATFORM_WIN32_NT))
-        return true;
+typedef BOOL(WINAPI* PFN_CHECKTOKENMEMBERSHIP)(HANDLE hToken, PSID pSid, PBOOL pbIsMember);
 
+// The built-in Administrators group, S-1-5-32-544.
+struct CAdministratorsSid
+{
+    SID sid; // revision, two sub-authorities, the first of them
+    DWORD dwAliasRid;
+};
+const CAdministratorsSid c_administrators = {{SID_REVISION, 2, SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID}},
+                                             DOMAIN_ALIAS_RID_ADMINS};
+
+// The logged-on user's privilege in the local account database; false when
+// the database has no answer (no such account, as for a domain account).
+bool GetAccountPrivilege(DWORD* pdwPriv)
+{
     char szName[UNLEN + 2]; // 256 characters and the NUL
     DWORD dwSize = sizeof(szName);
     if (!::GetUserNameA(szName, &dwSize))
@@ -131,9 +143,38 @@ bool CSysInfo::IsAdministrator() const
     LPBYTE pBuffer = NULL;
     if (::NetUserGetInfo(NULL, wszName, 11, &pBuffer) != NERR_Success || pBuffer == NULL)
         return false;
-    const bool bAdmin = reinterpret_cast<const USER_INFO_11*>(pBuffer)->usri11_priv == USER_PRIV_ADMIN;
+    *pdwPriv = reinterpret_cast<const USER_INFO_11*>(pBuffer)->usri11_priv;
     ::NetApiBufferFree(pBuffer);
-    return bAdmin;
+    return true;
+}
+
+// Whether this thread's token (or the process's) holds the Administrators
+// group; false where Windows cannot tell.
+bool IsTokenAdministrator()
+{
+    HMODULE hAdvapi = ::GetModuleHandleA("advapi32.dll");
+    PFN_CHECKTOKENMEMBERSHIP pfnCheck =
+        hAdvapi != NULL ? reinterpret_cast<PFN_CHECKTOKENMEMBERSHIP>(
+                              reinterpret_cast<void (*)()>(::GetProcAddress(hAdvapi, "CheckTokenMembership")))
+                        : NULL;
+    BOOL bMember = FALSE;
+    if (pfnCheck == NULL || !pfnCheck(NULL, const_cast<SID*>(&c_administrators.sid), &bMember))
+        return false;
+    return bMember != FALSE;
+}
+} // namespace
+
+bool CSysInfo::IsAdministrator() const
+{
+    if (!IsPlatform(VER_PLATFORM_WIN32_NT))
+        return true;
+    // The local account database decides for the accounts it holds. A
+    // domain account, which it does not hold, is an administrator when the
+    // process runs with the Administrators group.
+    DWORD dwPriv = 0;
+    if (GetAccountPrivilege(&dwPriv))
+        return dwPriv == USER_PRIV_ADMIN;
+    return IsTokenAdministrator();
 }
 
 void CSysInfo::WaitWithMessages(int nMilliseconds)

@@ -37,8 +37,10 @@ public:
     int EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DWORD* pdwNameLen, char* pszClass,
                    DWORD* pdwClassLen, FILETIME* pftLastWrite);
 
-    // True when the logged-on user's account has administrator privilege; on
-    // the Windows 9x family, which has no accounts, always true.
+    // True when the logged-on user's account has administrator privilege
+    // in the local account database, or, for an account that database does
+    // not hold, when the process runs with the Administrators group; on the
+    // Windows 9x family, which has no accounts, always true.
     bool IsAdministrator() const;
     // Pauses for nMilliseconds in steps of 10 ms, handling at most one
     // pending window message of this thread before each step.
