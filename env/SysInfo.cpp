@@ -92,12 +92,22 @@ int CSysInfo::ReadValue(const char* pszSubKey, const char* pszValueName, DWORD* 
     return ::RegQueryValueExA(key.m_hKey, pszValueName, NULL, pdwType, pData, pdwSize) == ERROR_SUCCESS ? 1 : 0;
 }
 
-int CSysInfo::WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize)
+int CSysInfo::WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize,
+                         LONG* plError)
 {
     CKeyHolder key;
-    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_ALL_ACCESS, &key.m_hKey) != ERROR_SUCCESS)
-        return 0;
-    return ::RegSetValueExA(key.m_hKey, pszValueName, 0, dwType, pData, dwSize) == ERROR_SUCCESS ? 1 : 0;
+    LONG lError = ERROR_INVALID_HANDLE; // no root chosen
+    if (m_hRootKey != NULL)
+    {
+        lError = ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_ALL_ACCESS, &key.m_hKey);
+        if (lError != ERROR_SUCCESS)
+            key.m_hKey = NULL;
+        else
+            lError = ::RegSetValueExA(key.m_hKey, pszValueName, 0, dwType, pData, dwSize);
+    }
+    if (plError != NULL)
+        *plError = lError;
+    return lError == ERROR_SUCCESS ? 1 : 0;
 }
 
 int CSysInfo::EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DWORD* pdwNameLen, char* pszClass,

@@ -30,10 +30,13 @@ public:
     // Registry access under the root chosen by SetRootKey. Each call opens its
     // key, does its one thing and closes the key; 1 on success, 0 on any
     // failure (no root chosen included). Types, data and sizes pass through
-    // unchanged: a read adds no terminator, a write creates no key.
+    // unchanged: a read adds no terminator, a write creates no key. A write
+    // can also tell why it failed: *plError is the registry's error code
+    // (ERROR_FILE_NOT_FOUND for a missing key), ERROR_SUCCESS after a write.
     void SetRootKey(HKEY hRootKey) { m_hRootKey = hRootKey; }
     int ReadValue(const char* pszSubKey, const char* pszValueName, DWORD* pdwType, BYTE* pData, DWORD* pdwSize);
-    int WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize);
+    int WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize,
+                   LONG* plError = NULL);
     int EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DWORD* pdwNameLen, char* pszClass,
                    DWORD* pdwClassLen, FILETIME* pftLastWrite);
 
