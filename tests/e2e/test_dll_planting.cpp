@@ -133,6 +133,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Planting{"SpoolerBesideProgram", BesideTheProgram, "winspool.drv", 1},
                       Planting{"SpoolerBesideProgramUnsafeSearch", BesideTheProgram, "winspool.drv", 0},
                       Planting{"SpoolerInCurrentDirectory", InTheCurrentDirectory, "winspool.drv", 1},
-                      Planting{"SpoolerInCurrentDirectoryUnsafeSearch", InTheCurrentDirectory, "winspool.drv", 0}),
+                      Planting{"SpoolerInCurrentDirectoryUnsafeSearch", InTheCurrentDirectory, "winspool.drv", 0},
+                      // Wine's spooler loads its print provider by name once
+                      // the program asks for a printer.
+                      Planting{"PrintProviderBesideProgram", BesideTheProgram, "localspl.dll", 0},
+                      Planting{"PrintProviderInCurrentDirectory", InTheCurrentDirectory, "localspl.dll", 0},
+                      // Imported at start; the manifest's Common Controls 6
+                      // comes from the side-by-side store.
+                      Planting{"CommonControlsBesideProgram", BesideTheProgram, "comctl32.dll", 0}),
     [](const ::testing::TestParamInfo<Planting>& info) { return info.param.name; });
 } // namespace
