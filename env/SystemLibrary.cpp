@@ -3,6 +3,7 @@
 
 #include <delayimp.h>
 #include <lm.h>
+#include <string.h>
 #include <winspool.h>
 
 namespace
@@ -25,7 +26,6 @@ BOOL WINAPI FailOpenPrinterA(LPSTR, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA)
 {
     if (phPrinter != NULL)
         *phPrinter = NULL;
-    ::SetLastError(ERROR_MOD_NOT_FOUND);
     return FALSE;
 }
 
@@ -33,13 +33,11 @@ BOOL WINAPI FailGetPrinterA(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD pcbNeeded)
 {
     if (pcbNeeded != NULL)
         *pcbNeeded = 0;
-    ::SetLastError(ERROR_MOD_NOT_FOUND);
     return FALSE;
 }
 
 BOOL WINAPI FailClosePrinter(HANDLE)
 {
-    ::SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
 }
 
@@ -71,7 +69,8 @@ FARPROC FindFailingImport(const DelayLoadInfo* pdli)
     for (size_t i = 0; i < sizeof(c_failingImports) / sizeof(c_failingImports[0]); ++i)
     {
         const FailingImport& imp = c_failingImports[i];
-        if (lstrcmpiA(pdli->szDll, imp.pszLibrary) == 0 && lstrcmpA(pdli->dlp.szProcName, imp.pszFunction) == 0)
+        // The names are the .def files' own, spelt as there.
+        if (strcmp(pdli->szDll, imp.pszLibrary) == 0 && strcmp(pdli->dlp.szProcName, imp.pszFunction) == 0)
             return imp.pfn;
     }
     return NULL;

@@ -3,10 +3,9 @@
 
 #include "CWinApp.h"
 
-// The dialog DoModal is creating, and its thread, until its WM_INITDIALOG
-// binds it to its window.
+// The dialog DoModal is creating, until its WM_INITDIALOG binds it to its
+// window. Every dialog of the program runs on its one user-interface thread.
 CDialog* CDialog::s_pCreating = NULL;
-DWORD CDialog::s_dwCreatingThread = 0;
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pbDefault(NULL)
@@ -33,13 +32,10 @@ INT_PTR CDialog::DoModal()
     // A dialog opened while another one is set up (from its OnInitDialog)
     // comes and goes within this call: the outer one is put back after it.
     CDialog* pOuter = s_pCreating;
-    const DWORD dwOuterThread = s_dwCreatingThread;
     s_pCreating = this;
-    s_dwCreatingThread = ::GetCurrentThreadId();
     const INT_PTR nResult = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner,
                                               DialogProc, reinterpret_cast<LPARAM>(this));
     s_pCreating = pOuter;
-    s_dwCreatingThread = dwOuterThread;
     return nResult;
 }
 
@@ -163,7 +159,7 @@ CDialog* CDialog::FromWindow(HWND hWnd, UINT uMsg, LPARAM lParam)
     // this thread, never from a message's parameter alone: any program may
     // post WM_INITDIALOG with a pointer of its choosing.
     pThis = s_pCreating;
-    if (pThis == NULL || reinterpret_cast<LPARAM>(pThis) != lParam || s_dwCreatingThread != ::GetCurrentThreadId())
+    if (pThis == NULL || reinterpret_cast<LPARAM>(pThis) != lParam)
         return NULL;
     s_pCreating = NULL;
     ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);

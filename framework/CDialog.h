@@ -1,5 +1,5 @@
-// CDialog: a modal dialog run from a template. DoModal notes the object for
-// its thread while the window is made; the first WM_INITDIALOG binds it to
+// CDialog: a modal dialog run from a template. DoModal notes the object
+// while the window is made; the first WM_INITDIALOG binds it to
 // the window, and every later message goes through its message map, then
 // through the virtual OnInitDialog, OnOK and OnCancel.
 #pragma once
@@ -62,7 +62,6 @@ private:
     static INT_PTR DialogResult(HWND hWnd, UINT uMsg, LRESULT lResult);
 
     static CDialog* s_pCreating;
-    static DWORD s_dwCreatingThread;
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
