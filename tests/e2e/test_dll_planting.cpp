@@ -143,3 +143,39 @@ INSTANTIATE_TEST_SUITE_P(
                       Planting{"CommonControlsBesideProgram", BesideTheProgram, "comctl32.dll", 0}),
     [](const ::testing::TestParamInfo<Planting>& info) { return info.param.name; });
 } // namespace
+
+namespace
+{
+// A system library the program cannot load (Wine told to load none): its
+// calls fail as the functions themselves fail, and the program goes on.
+struct MissingLibrary
+{
+    const char* name;
+    const char* overrideName; // Wine's name for it in DllOverrides
+    std::string report;
+};
+
+class SystemLibraryMissing : public E2E, public ::testing::WithParamInterface<MissingLibrary>
+{
+};
+
+TEST_P(SystemLibraryMissing, ItsCallsFail)
+{
+    PlayMachine(Machine());
+    ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, std::string(kAppDefaults) + "\\DllOverrides",
+                                     GetParam().overrideName, ""));
+    StartProgram();
+    EXPECT_EQ(GetParam().report, m_wizard->Next());
+    EXPECT_TRUE(KeepsRunning());
+    Cancel();
+}
+
+// Without the spooler the printer is on no port, so neither check applies.
+// Without the account database the lookup fails, and Wine's token holds
+// the Administrators group.
+INSTANTIATE_TEST_SUITE_P(, SystemLibraryMissing,
+                         ::testing::Values(MissingLibrary{"Spooler", "winspool.drv", kNoProblemPage},
+                                           MissingLibrary{"Accounts", "netapi32",
+                                                          std::string(kPortLine) + kDriverLines + kClearLines}),
+                         [](const ::testing::TestParamInfo<MissingLibrary>& info) { return info.param.name; });
+} // namespace
