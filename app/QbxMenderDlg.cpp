@@ -160,23 +160,34 @@ void CQbxMenderDlg::OnOK()
     m_bInStep = false;
 }
 
-void CQbxMenderDlg::EnableDefaultButton(BOOL bEnable)
+bool CQbxMenderDlg::DisableDefaultButton()
 {
     CWnd button = GetDlgItem(IDOK);
-    button.EnableWindow(bEnable);
-    // Disabling the button took the focus from it and left it nowhere,
-    // where Enter would no longer act on the page: give it back.
-    if (bEnable && ::GetFocus() == NULL)
+    const bool bHadFocus = ::GetFocus() == button.m_hWnd;
+    button.EnableWindow(FALSE);
+    return bHadFocus;
+}
+
+void CQbxMenderDlg::EnableDefaultButton(bool bHadFocus)
+{
+    CWnd button = GetDlgItem(IDOK);
+    button.EnableWindow(TRUE);
+    // Disabling the button took the focus from it: the dialog manager left
+    // it nowhere, where Enter would no longer act on the page, or, once a
+    // dialog shown meanwhile closed, gave it to "Cancel", where Enter would
+    // end the program. Give it back.
+    const HWND hFocus = ::GetFocus();
+    if (hFocus == NULL || (bHadFocus && hFocus != button.m_hWnd))
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button.m_hWnd), TRUE);
 }
 
 void CQbxMenderDlg::RunDiagnosis()
 {
     SetPageText(IDS_DIAGNOSING);
-    EnableDefaultButton(FALSE);
+    const bool bHadFocus = DisableDefaultButton();
     const int nResult = Diagnose();
     GetDlgItem(IDC_PAGETEXT).SetWindowText(GetReportText(nResult));
-    EnableDefaultButton(TRUE);
+    EnableDefaultButton(bHadFocus);
     if (nResult > 0)
     {
         m_nStep = STEP_REPORT;
@@ -191,12 +202,12 @@ void CQbxMenderDlg::RunDiagnosis()
 void CQbxMenderDlg::RunRepair()
 {
     SetPageText(IDS_DIAGNOSING);
-    EnableDefaultButton(FALSE);
+    const bool bHadFocus = DisableDefaultButton();
     CString repairText;
     RepairProblems(repairText);
     GetDlgItem(IDC_PAGETEXT).SetWindowText(repairText);
     SetButtonText(IDS_FINISH);
-    EnableDefaultButton(TRUE);
+    EnableDefaultButton(bHadFocus);
     m_nStep = STEP_DONE;
 }
 

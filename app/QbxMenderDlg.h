@@ -60,7 +60,9 @@ private:
     // run and has the focus again afterwards.
     void RunDiagnosis();
     void RunRepair();
-    void EnableDefaultButton(BOOL bEnable);
+    // Disables the default button; true when it had the focus.
+    bool DisableDefaultButton();
+    void EnableDefaultButton(bool bHadFocus);
     void SetPageText(UINT nID);
     void SetButtonText(UINT nID);
     const char* InstanceName() const;

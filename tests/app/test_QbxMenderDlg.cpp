@@ -114,8 +114,8 @@ protected:
 // put right, and every view the user gets on the way: the default button is
 // disabled exactly while the diagnosis or the repair runs, the
 // progress bar counts the finished checks, "Finish" leads back to the welcome
-// page with the bar at 0 and its range kept. At start the focus is on the
-// default button, so Enter acts as "Next >".
+// page with the bar at 0 and its range kept. At start and after the repair
+// the focus is on the default button, so Enter acts on it.
 TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
 {
     MachineHive hive(kBothProblems);
@@ -138,7 +138,8 @@ TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
                 });
     walk.When(
         "the report", [&] { return dlg.m_nOkCalls == 1 && dlg.m_nOkDepth == 0; }, [] {});
-    ClickDefault(walk, dlg, "the repair");
+    // After the notice, too, Enter acts on the default button, not on "Cancel".
+    ClickDefault(walk, dlg, "the repair", [&] { EXPECT_EQ(GetDlgItem(dlg.m_hWnd, IDOK), GetFocus()); });
     ClickDefault(walk, dlg, "the welcome page",
                  [&]
                  {
