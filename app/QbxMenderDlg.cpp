@@ -26,7 +26,7 @@ void DestroyProgramIcon(HICON hIcon)
 } // namespace
 
 CQbxMenderDlg::CQbxMenderDlg(CWnd* pParent)
-    : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL), m_hSmallIcon(NULL)
+    : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL), m_hSmallIcon(NULL), m_bInStep(false)
 {
     m_hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
     m_hSmallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
@@ -160,47 +160,76 @@ void CQbxMenderDlg::ShowWelcome()
 
 void CQbxMenderDlg::OnOK()
 {
+    // A diagnosis or repair handles window messages while it runs (its
+    // pauses, the notice, the installer library with Windows' own warning),
+    // and any program may post a click: a step never starts inside another.
+    if (m_bInStep)
+        return;
+    m_bInStep = true;
     switch (m_nStep)
     {
     case STEP_WELCOME:
-    {
-        SetPageText(IDS_DIAGNOSING);
-        // The diagnosis handles window messages while it waits: with the
-        // button disabled, this handler cannot run a second time meanwhile.
-        GetDlgItem(IDOK).EnableWindow(FALSE);
-        const int nResult = Diagnose();
-        GetDlgItem(IDC_PAGETEXT).SetWindowText(GetReportText(nResult));
-        CWnd button = GetDlgItem(IDOK);
-        button.EnableWindow(TRUE);
-        // Disabling the button took the focus from it and left it nowhere,
-        // where Enter would no longer act on the page: give it back.
-        if (::GetFocus() == NULL)
-            SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button.m_hWnd), TRUE);
-        if (nResult > 0)
-        {
-            m_nStep = STEP_REPORT;
-        }
-        else
-        {
-            SetButtonText(IDS_FINISH);
-            m_nStep = STEP_DONE;
-        }
+        RunDiagnosis();
         break;
-    }
     case STEP_REPORT:
-    {
-        SetPageText(IDS_DIAGNOSING);
-        CString repairText;
-        RepairProblems(repairText);
-        GetDlgItem(IDC_PAGETEXT).SetWindowText(repairText);
-        SetButtonText(IDS_FINISH);
-        m_nStep = STEP_DONE;
+        RunRepair();
         break;
-    }
     case STEP_DONE:
         ShowWelcome();
         break;
     }
+    m_bInStep = false;
+}
+
+bool CQbxMenderDlg::DisableDefaultButton()
+{
+    CWnd button = GetDlgItem(IDOK);
+    const bool bHadFocus = ::GetFocus() == button.m_hWnd;
+    button.EnableWindow(FALSE);
+    return bHadFocus;
+}
+
+void CQbxMenderDlg::EnableDefaultButton(bool bHadFocus)
+{
+    CWnd button = GetDlgItem(IDOK);
+    button.EnableWindow(TRUE);
+    // Disabling the button took the focus from it: the dialog manager left
+    // it nowhere, where Enter would no longer act on the page, or, once a
+    // dialog shown meanwhile closed, gave it to "Cancel", where Enter would
+    // end the program. Give it back.
+    const HWND hFocus = ::GetFocus();
+    if (hFocus == NULL || (bHadFocus && hFocus != button.m_hWnd))
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button.m_hWnd), TRUE);
+}
+
+void CQbxMenderDlg::RunDiagnosis()
+{
+    SetPageText(IDS_DIAGNOSING);
+    const bool bHadFocus = DisableDefaultButton();
+    const int nResult = Diagnose();
+    GetDlgItem(IDC_PAGETEXT).SetWindowText(GetReportText(nResult));
+    EnableDefaultButton(bHadFocus);
+    if (nResult > 0)
+    {
+        m_nStep = STEP_REPORT;
+    }
+    else
+    {
+        SetButtonText(IDS_FINISH);
+        m_nStep = STEP_DONE;
+    }
+}
+
+void CQbxMenderDlg::RunRepair()
+{
+    SetPageText(IDS_DIAGNOSING);
+    const bool bHadFocus = DisableDefaultButton();
+    CString repairText;
+    RepairProblems(repairText);
+    GetDlgItem(IDC_PAGETEXT).SetWindowText(repairText);
+    SetButtonText(IDS_FINISH);
+    EnableDefaultButton(bHadFocus);
+    m_nStep = STEP_DONE;
 }
 
 int CQbxMenderDlg::Diagnose()

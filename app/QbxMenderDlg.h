@@ -54,8 +54,16 @@ protected:
     int m_nStep;
     HICON m_hIcon;      // the window's large icon, also drawn when minimised
     HICON m_hSmallIcon; // its small icon, in the caption and the task bar
+    bool m_bInStep;     // a step of OnOK is running
 
 private:
+    // The two steps that do work; the default button is disabled while they
+    // run and has the focus again afterwards.
+    void RunDiagnosis();
+    void RunRepair();
+    // Disables the default button; true when it had the focus.
+    bool DisableDefaultButton();
+    void EnableDefaultButton(bool bHadFocus);
     void SetPageText(UINT nID);
     void SetButtonText(UINT nID);
     const char* InstanceName() const;

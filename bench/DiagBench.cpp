@@ -8,7 +8,7 @@
 //   QbxDiagBench [DIAGNOSES [INTERVAL_MS]]
 //
 // Needs Windows XP played for this program (Wine: AppDefaults Version winxp)
-// and the account database stand-in beside it (WINEDLLOVERRIDES netapi32=n),
+// and the account database stand-in in the system folder (WINEDLLOVERRIDES netapi32=n),
 // which answers "administrator" when QBX_STUB_USER_PRIV is 2.
 #include <windows.h>
 
@@ -517,7 +517,7 @@ int main(int argc, char** argv)
     }
     if (!theSysEnv.IsAdministrator())
     {
-        fprintf(stderr, "not an administrator: the account database stand-in (netapi32.dll beside this program, "
+        fprintf(stderr, "not an administrator: the account database stand-in (netapi32.dll in the system folder, "
                         "WINEDLLOVERRIDES netapi32=n) did not answer\n");
         return 1;
     }

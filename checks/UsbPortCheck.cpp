@@ -20,18 +20,21 @@ bool IsWin2000OrXP()
 }
 
 // Writes the USB setting, without its terminator, into one service key.
-int WriteUsbSetting(const char* pszKey)
+int WriteUsbSetting(const char* pszKey, LONG* plError = NULL)
 {
     return theSysEnv.WriteValue(pszKey, c_szValueName, REG_SZ, reinterpret_cast<const BYTE*>(c_szUsbSetting),
-                                sizeof(c_szUsbSetting) - 1);
+                                sizeof(c_szUsbSetting) - 1, plError);
 }
 
 // The service key in numbered control set nSet (SYSTEM\ControlSet001\...).
-void WriteUsbSettingInControlSet(int nSet)
+// A control set without the service is passed over; one whose service key
+// is there but refuses the write would boot with the wrong setting: false.
+bool WriteUsbSettingInControlSet(int nSet)
 {
     CString key;
     key.Format("SYSTEM\\ControlSet%03d\\%s", nSet, c_szServiceParameters);
-    WriteUsbSetting(key); // a control set without the service is passed over
+    LONG lError = ERROR_SUCCESS;
+    return WriteUsbSetting(key, &lError) == 1 || lError == ERROR_FILE_NOT_FOUND;
 }
 } // namespace
 
@@ -70,19 +73,20 @@ int CUsbPortCheck::Repair()
 
     // The control sets Windows names as current and default. Only the lowest
     // byte of each number counts; "Default" is written only when it names
-    // another set than "Current".
+    // another set than "Current". Both are written before the result counts.
+    bool bWritten = true;
     BYTE select[8];
     ZeroMemory(select, sizeof(select));
     DWORD dwType = REG_DWORD;
     DWORD dwSize = sizeof(select);
     if (theSysEnv.ReadValue(c_szSelectKey, "Current", &dwType, select, &dwSize) && dwType == REG_DWORD)
-        WriteUsbSettingInControlSet(select[0]);
+        bWritten = WriteUsbSettingInControlSet(select[0]);
     const BYTE nCurrent = select[0];
 
     dwType = REG_DWORD;
     dwSize = sizeof(select);
     if (theSysEnv.ReadValue(c_szSelectKey, "Default", &dwType, select, &dwSize) && dwType == REG_DWORD &&
-        select[0] != nCurrent)
-        WriteUsbSettingInControlSet(select[0]);
-    return 0;
+        select[0] != nCurrent && !WriteUsbSettingInControlSet(select[0]))
+        bWritten = false;
+    return bWritten ? 0 : -1;
 }

@@ -15,7 +15,9 @@ public:
     // The answer of the last Check; a repair does not change it.
     bool ProblemFound() const { return m_bProblem; }
     // 0 when the value was written (or nothing needed writing), -1 when the
-    // control set in use could not be written.
+    // control set in use, or a current or default control set that holds
+    // the service, could not be written. A set without the service is
+    // passed over.
     int Repair();
 
 private:

@@ -1,6 +1,7 @@
 # Delay-import libraries: the DLL is loaded by the runtime's delay-load helper
-# on the first call into it, by name and with the usual search, as a plain
-# import would be, and stays loaded. The .def files list the functions used.
+# on the first call into it and stays loaded. The helper's hooks
+# (env/SystemLibrary.cpp) load it from the system folder by full path and
+# hold a failing stand-in for every function the .def files list.
 #
 # qbx_delay_import(<target> <def name>): links target with the delay-import
 # library made from cmake/delayimp/<def name>.def.

@@ -4,6 +4,15 @@
 
 #include <lm.h>
 
+#include "SystemLibrary.h"
+
+namespace
+{
+// The spooler and account libraries are delay imports: their hooks are in
+// place before anything can call into them.
+const bool c_bDelayLoadHooks = (InstallDelayLoadHooks(), true);
+} // namespace
+
 CSysInfo::CSysInfo() : m_hRootKey(NULL), m_nOsKind(OSK_OTHER)
 {
     m_szWindowsDir[0] = '\0';
@@ -87,12 +96,22 @@ int CSysInfo::ReadValue(const char* pszSubKey, const char* pszValueName, DWORD* 
     return ::RegQueryValueExA(key.m_hKey, pszValueName, NULL, pdwType, pData, pdwSize) == ERROR_SUCCESS ? 1 : 0;
 }
 
-int CSysInfo::WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize)
+int CSysInfo::WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize,
+                         LONG* plError)
 {
     CKeyHolder key;
-    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_ALL_ACCESS, &key.m_hKey) != ERROR_SUCCESS)
-        return 0;
-    return ::RegSetValueExA(key.m_hKey, pszValueName, 0, dwType, pData, dwSize) == ERROR_SUCCESS ? 1 : 0;
+    LONG lError = ERROR_INVALID_HANDLE; // no root chosen
+    if (m_hRootKey != NULL)
+    {
+        lError = ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_ALL_ACCESS, &key.m_hKey);
+        if (lError != ERROR_SUCCESS)
+            key.m_hKey = NULL;
+        else
+            lError = ::RegSetValueExA(key.m_hKey, pszValueName, 0, dwType, pData, dwSize);
+    }
+    if (plError != NULL)
+        *plError = lError;
+    return lError == ERROR_SUCCESS ? 1 : 0;
 }
 
 int CSysInfo::EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DWORD* pdwNameLen, char* pszClass,
@@ -107,11 +126,23 @@ int CSysInfo::EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DW
                : 0;
 }
 
-bool CSysInfo::IsAdministrator() const
+namespace
 {
-    if (!IsPlatform(VER_PLATFORM_WIN32_NT))
-        return true;
+typedef BOOL(WINAPI* PFN_CHECKTOKENMEMBERSHIP)(HANDLE hToken, PSID pSid, PBOOL pbIsMember);
 
+// The built-in Administrators group, S-1-5-32-544.
+struct CAdministratorsSid
+{
+    SID sid; // revision, two sub-authorities, the first of them
+    DWORD dwAliasRid;
+};
+const CAdministratorsSid c_administrators = {{SID_REVISION, 2, SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID}},
+                                             DOMAIN_ALIAS_RID_ADMINS};
+
+// The logged-on user's privilege in the local account database; false when
+// the database has no answer (no such account, as for a domain account).
+bool GetAccountPrivilege(DWORD* pdwPriv)
+{
     char szName[UNLEN + 2]; // 256 characters and the NUL
     DWORD dwSize = sizeof(szName);
     if (!::GetUserNameA(szName, &dwSize))
@@ -126,9 +157,38 @@ bool CSysInfo::IsAdministrator() const
     LPBYTE pBuffer = NULL;
     if (::NetUserGetInfo(NULL, wszName, 11, &pBuffer) != NERR_Success || pBuffer == NULL)
         return false;
-    const bool bAdmin = reinterpret_cast<const USER_INFO_11*>(pBuffer)->usri11_priv == USER_PRIV_ADMIN;
+    *pdwPriv = reinterpret_cast<const USER_INFO_11*>(pBuffer)->usri11_priv;
     ::NetApiBufferFree(pBuffer);
-    return bAdmin;
+    return true;
+}
+
+// Whether this thread's token (or the process's) holds the Administrators
+// group; false where Windows cannot tell.
+bool IsTokenAdministrator()
+{
+    HMODULE hAdvapi = ::GetModuleHandleA("advapi32.dll");
+    PFN_CHECKTOKENMEMBERSHIP pfnCheck =
+        hAdvapi != NULL ? reinterpret_cast<PFN_CHECKTOKENMEMBERSHIP>(
+                              reinterpret_cast<void (*)()>(::GetProcAddress(hAdvapi, "CheckTokenMembership")))
+                        : NULL;
+    BOOL bMember = FALSE;
+    if (pfnCheck == NULL || !pfnCheck(NULL, const_cast<SID*>(&c_administrators.sid), &bMember))
+        return false;
+    return bMember != FALSE;
+}
+} // namespace
+
+bool CSysInfo::IsAdministrator() const
+{
+    if (!IsPlatform(VER_PLATFORM_WIN32_NT))
+        return true;
+    // The local account database decides for the accounts it holds. A
+    // domain account, which it does not hold, is an administrator when the
+    // process runs with the Administrators group.
+    DWORD dwPriv = 0;
+    if (GetAccountPrivilege(&dwPriv))
+        return dwPriv == USER_PRIV_ADMIN;
+    return IsTokenAdministrator();
 }
 
 namespace

@@ -30,15 +30,20 @@ public:
     // Registry access under the root chosen by SetRootKey. Each call opens its
     // key, does its one thing and closes the key; 1 on success, 0 on any
     // failure (no root chosen included). Types, data and sizes pass through
-    // unchanged: a read adds no terminator, a write creates no key.
+    // unchanged: a read adds no terminator, a write creates no key. A write
+    // can also tell why it failed: *plError is the registry's error code
+    // (ERROR_FILE_NOT_FOUND for a missing key), ERROR_SUCCESS after a write.
     void SetRootKey(HKEY hRootKey) { m_hRootKey = hRootKey; }
     int ReadValue(const char* pszSubKey, const char* pszValueName, DWORD* pdwType, BYTE* pData, DWORD* pdwSize);
-    int WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize);
+    int WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize,
+                   LONG* plError = NULL);
     int EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DWORD* pdwNameLen, char* pszClass,
                    DWORD* pdwClassLen, FILETIME* pftLastWrite);
 
-    // True when the logged-on user's account has administrator privilege; on
-    // the Windows 9x family, which has no accounts, always true.
+    // True when the logged-on user's account has administrator privilege
+    // in the local account database, or, for an account that database does
+    // not hold, when the process runs with the Administrators group; on the
+    // Windows 9x family, which has no accounts, always true.
     bool IsAdministrator() const;
     // Pauses for nMilliseconds in steps of 10 ms, handling at most one
     // pending window message of this thread before each step; keys reach the

@@ -3,6 +3,10 @@
 
 #include "CWinApp.h"
 
+// The dialog DoModal is creating, until its WM_INITDIALOG binds it to its
+// window. Every dialog of the program runs on its one user-interface thread.
+CDialog* CDialog::s_pCreating = NULL;
+
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pbDefault(NULL)
 {
@@ -25,8 +29,14 @@ INT_PTR CDialog::DoModal()
         if (pMainWnd != this && pMainWnd->m_hWnd != NULL && ::IsWindow(pMainWnd->m_hWnd))
             hWndOwner = ::GetLastActivePopup(pMainWnd->m_hWnd);
     }
-    return ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner, DialogProc,
-                             reinterpret_cast<LPARAM>(this));
+    // A dialog opened while another one is set up (from its OnInitDialog)
+    // comes and goes within this call: the outer one is put back after it.
+    CDialog* pOuter = s_pCreating;
+    s_pCreating = this;
+    const INT_PTR nResult = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner,
+                                              DialogProc, reinterpret_cast<LPARAM>(this));
+    s_pCreating = pOuter;
+    return nResult;
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
@@ -139,52 +149,54 @@ BOOL CDialog::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRES
     return FALSE;
 }
 
-INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+CDialog* CDialog::FromWindow(HWND hWnd, UINT uMsg, LPARAM lParam)
 {
-    CDialog* pThis;
-    if (uMsg == WM_INITDIALOG)
-    {
-        pThis = reinterpret_cast<CDialog*>(lParam);
-        ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
-        pThis->m_hWnd = hWnd;
-    }
-    else
-    {
-        pThis = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
-        if (pThis == NULL)
-            return FALSE; // before WM_INITDIALOG: the dialog manager answers
-    }
+    CDialog* pThis = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+    if (pThis != NULL || uMsg != WM_INITDIALOG)
+        return pThis; // NULL before WM_INITDIALOG: the dialog manager answers
 
+    // The object is taken only from the dialog that DoModal is creating on
+    // this thread, never from a message's parameter alone: any program may
+    // post WM_INITDIALOG with a pointer of its choosing.
+    pThis = s_pCreating;
+    if (pThis == NULL || reinterpret_cast<LPARAM>(pThis) != lParam)
+        return NULL;
+    s_pCreating = NULL;
+    ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+    pThis->m_hWnd = hWnd;
+    return pThis;
+}
+
+LRESULT CDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL* pbDefault)
+{
     // Handlers may pump messages (a nested dialog, a wait), so the default
     // flag of an outer message is kept aside while this one is handled.
-    BOOL bDefault = FALSE;
-    BOOL* pbOuter = pThis->m_pbDefault;
-    pThis->m_pbDefault = &bDefault;
-    RECT rcBefore = {0, 0, 0, 0};
-    if (uMsg == WM_INITDIALOG)
-        ::GetWindowRect(hWnd, &rcBefore);
+    *pbDefault = FALSE;
+    BOOL* pbOuter = m_pbDefault;
+    m_pbDefault = pbDefault;
     LRESULT lResult = 0;
-    BOOL bHandled = pThis->ProcessWindowMessage(uMsg, wParam, lParam, lResult);
-    pThis->m_pbDefault = pbOuter;
+    if (!ProcessWindowMessage(uMsg, wParam, lParam, lResult))
+        *pbDefault = TRUE;
+    m_pbDefault = pbOuter;
+    return lResult;
+}
 
+LRESULT CDialog::HandleInitDialog(WPARAM wParam, LPARAM lParam, BOOL* pbDefault)
+{
     // A dialog that did not place itself while it was set up is centred,
     // over the window that owns it or on the screen.
-    if (uMsg == WM_INITDIALOG)
-    {
-        RECT rcAfter;
-        ::GetWindowRect(hWnd, &rcAfter);
-        if (rcAfter.left == rcBefore.left && rcAfter.top == rcBefore.top)
-            pThis->CenterWindow();
-    }
+    RECT rcBefore;
+    ::GetWindowRect(m_hWnd, &rcBefore);
+    const LRESULT lResult = HandleMessage(WM_INITDIALOG, wParam, lParam, pbDefault);
+    RECT rcAfter;
+    ::GetWindowRect(m_hWnd, &rcAfter);
+    if (rcAfter.left == rcBefore.left && rcAfter.top == rcBefore.top)
+        CenterWindow();
+    return lResult;
+}
 
-    if (uMsg == WM_NCDESTROY)
-    {
-        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
-        pThis->m_hWnd = NULL;
-    }
-    if (!bHandled || bDefault)
-        return FALSE;
-
+INT_PTR CDialog::DialogResult(HWND hWnd, UINT uMsg, LRESULT lResult)
+{
     switch (uMsg)
     {
     // These answers are the dialog procedure's own return value...
@@ -205,4 +217,26 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
     // ...every other one goes through DWLP_MSGRESULT.
     ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, lResult);
     return TRUE;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    const bool bBinding = uMsg == WM_INITDIALOG && ::GetWindowLongPtrA(hWnd, DWLP_USER) == 0;
+    CDialog* pThis = FromWindow(hWnd, uMsg, lParam);
+    if (pThis == NULL)
+        return FALSE;
+    // The dialog is set up once: a WM_INITDIALOG that comes later was sent
+    // or posted by someone else.
+    if (uMsg == WM_INITDIALOG && !bBinding)
+        return FALSE;
+
+    BOOL bDefault = FALSE;
+    const LRESULT lResult = uMsg == WM_INITDIALOG ? pThis->HandleInitDialog(wParam, lParam, &bDefault)
+                                                  : pThis->HandleMessage(uMsg, wParam, lParam, &bDefault);
+    if (uMsg == WM_NCDESTROY)
+    {
+        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        pThis->m_hWnd = NULL;
+    }
+    return bDefault ? FALSE : DialogResult(hWnd, uMsg, lResult);
 }

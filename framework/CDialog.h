@@ -1,7 +1,7 @@
-// CDialog: a modal dialog run from a template. The object travels to the
-// dialog procedure in DialogBoxParam's lParam, is stored at WM_INITDIALOG and
-// gets every later message through its message map, then through the virtual
-// OnInitDialog, OnOK and OnCancel.
+// CDialog: a modal dialog run from a template. DoModal notes the object
+// while the window is made; the first WM_INITDIALOG binds it to
+// the window, and every later message goes through its message map, then
+// through the virtual OnInitDialog, OnOK and OnCancel.
 #pragma once
 
 #include <windows.h>
@@ -56,6 +56,18 @@ private:
     // it has none, keeping it on the screen.
     void CenterWindow();
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    // The object bound to the window; at the window's first WM_INITDIALOG it
+    // binds the dialog DoModal is creating, when lParam names it. NULL: none.
+    static CDialog* FromWindow(HWND hWnd, UINT uMsg, LPARAM lParam);
+    // Runs the message map; *pbDefault is set when the dialog manager is to
+    // handle the message as well.
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL* pbDefault);
+    // The set-up, then the centring of a dialog that did not place itself.
+    LRESULT HandleInitDialog(WPARAM wParam, LPARAM lParam, BOOL* pbDefault);
+    // The dialog procedure's return value for a handled message.
+    static INT_PTR DialogResult(HWND hWnd, UINT uMsg, LRESULT lResult);
+
+    static CDialog* s_pCreating;
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;

@@ -66,15 +66,51 @@ void CWinApp::ExeNameFromPath(const char* pszPath, char* pszName, int cchName)
     pszName[nLen] = '\0';
 }
 
+namespace
+{
+// The name every copy of the program shares when its file name gives none
+// (a file named ".exe").
+const char c_szFallbackExeName[] = "QbxMender";
+
+// The executable's whole path in a heap block the caller frees, however long
+// it is; NULL when it cannot be had.
+char* GetModulePath(HINSTANCE hInstance)
+{
+    const DWORD nMaxSize = 2 * 32768; // past the longest path Windows has
+    for (DWORD nSize = MAX_PATH; nSize <= nMaxSize; nSize *= 2)
+    {
+        char* pszPath = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, nSize));
+        if (pszPath == NULL)
+            return NULL;
+        // A path cut to the buffer fills it (Windows 2000 and XP leave it
+        // without a terminator): only a shorter one is whole.
+        const DWORD nLen = ::GetModuleFileNameA(hInstance, pszPath, nSize);
+        if (nLen != 0 && nLen < nSize)
+        {
+            pszPath[nLen] = '\0';
+            return pszPath;
+        }
+        ::HeapFree(::GetProcessHeap(), 0, pszPath);
+        if (nLen == 0)
+            return NULL;
+    }
+    return NULL;
+}
+} // namespace
+
 void CWinApp::SetCurrentHandles(HINSTANCE hInstance)
 {
     m_hInstance = hInstance;
-    char szPath[MAX_PATH + 1];
-    DWORD nLen = ::GetModuleFileNameA(hInstance, szPath, MAX_PATH);
-    if (nLen == 0 || nLen >= MAX_PATH)
-        nLen = 0; // failed or cut: an empty name rather than a wrong one
-    szPath[nLen] = '\0';
-    ExeNameFromPath(szPath, m_szExeName, MAX_PATH);
+    m_szExeName[0] = '\0';
+    if (char* pszPath = GetModulePath(hInstance))
+    {
+        ExeNameFromPath(pszPath, m_szExeName, MAX_PATH);
+        ::HeapFree(::GetProcessHeap(), 0, pszPath);
+    }
+    // The name is the single-instance mutex's and the wizard's mark: an
+    // empty one would let any number of copies run.
+    if (m_szExeName[0] == '\0')
+        lstrcpynA(m_szExeName, c_szFallbackExeName, MAX_PATH);
     if (m_pszExeName == NULL)
         m_pszExeName = m_szExeName;
     if (m_pszAppName == NULL)
@@ -104,8 +140,41 @@ void AfxInitCommonControls()
     ::InitCommonControlsEx(&icc);
 }
 
+namespace
+{
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+typedef BOOL(WINAPI* PFN_SETDLLDIRECTORYA)(LPCSTR lpPathName);
+typedef BOOL(WINAPI* PFN_SETDEFAULTDLLDIRECTORIES)(DWORD dwDirectoryFlags);
+
+FARPROC GetKernelProc(const char* pszName)
+{
+    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    return hKernel != NULL ? ::GetProcAddress(hKernel, pszName) : NULL;
+}
+
+// Narrows the search for libraries loaded by name from here on: the current
+// directory leaves it (XP SP1 and later), and where Windows can (8, or 7 with
+// its update) only the system folder remains. Both are looked up, so that
+// the program still starts on Windows 2000. The program's own loads name
+// full paths and do not depend on this.
+void ProtectLibrarySearch()
+{
+    PFN_SETDLLDIRECTORYA pfnSetDllDirectory =
+        reinterpret_cast<PFN_SETDLLDIRECTORYA>(reinterpret_cast<void (*)()>(GetKernelProc("SetDllDirectoryA")));
+    if (pfnSetDllDirectory != NULL)
+        pfnSetDllDirectory("");
+    PFN_SETDEFAULTDLLDIRECTORIES pfnSetDefaultDllDirectories = reinterpret_cast<PFN_SETDEFAULTDLLDIRECTORIES>(
+        reinterpret_cast<void (*)()>(GetKernelProc("SetDefaultDllDirectories")));
+    if (pfnSetDefaultDllDirectories != NULL)
+        pfnSetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+} // namespace
+
 int AfxWinMain(HINSTANCE hInstance)
 {
+    ProtectLibrarySearch();
     CWinApp* pApp = AfxGetApp();
     if (pApp == NULL)
         return -1;

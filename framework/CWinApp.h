@@ -32,7 +32,9 @@ public:
     // The instance name in place: path cut at its last '.', then what follows
     // the last '\\', '/' or ':'. C:\Tools\Tool.exe gives Tool.
     static void ExeNameFromPath(const char* pszPath, char* pszName, int cchName);
-    // Fills m_hInstance and m_pszExeName; called by the start-up code.
+    // Fills m_hInstance and m_pszExeName from the module's whole path, however
+    // long; a path that gives no name gives "QbxMender". Called by the
+    // start-up code.
     void SetCurrentHandles(HINSTANCE hInstance);
 
     LPCSTR m_pszAppName;

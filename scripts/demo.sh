@@ -24,11 +24,13 @@ trap qbx_stop_wine EXIT
 qbx_start_display
 qbx_start_prefix "$prefix"
 
-# The program where a user would have put it, with the stand-ins for the
-# account database and the maker's installer library beside it.
+# The program where a user would have put it, with the stand-in for the
+# maker's installer library beside it; the account database's stand-in goes
+# where the real library lives, the system folder.
 app=$prefix/drive_c/QbxMender
 mkdir -p "$app"
-cp build/test/app/QbxMender.exe build/test/demo/netapi32.dll build/test/demo/VtInst32.dll "$app/"
+cp build/test/app/QbxMender.exe build/test/demo/VtInst32.dll "$app/"
+cp build/test/demo/netapi32.dll "$prefix/drive_c/windows/system32/"
 export QBX_STUB_USER_PRIV=2 # the account library's answer: an administrator
 
 qbx_log "resetting the demo machine from demo/machine.reg"

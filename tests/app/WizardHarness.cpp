@@ -25,7 +25,7 @@ Walkthrough* g_pWalk = NULL;
 
 CWizardUnderTest::CWizardUnderTest()
     : m_bDestroyed(false), m_nPosAtDestroy(-1), m_bInOkAtDestroy(false), m_hPropAfterDestroy(NULL), m_nOkDepth(0),
-      m_nMaxOkDepth(0), m_nOkCalls(0), m_nIconErases(0), m_nCancelsInOk(0)
+      m_nNestedSteps(0), m_nOkCalls(0), m_nIconErases(0), m_nCancelsInOk(0)
 {
     m_iconicClient.cx = 0;
     m_iconicClient.cy = 0;
@@ -34,10 +34,13 @@ CWizardUnderTest::CWizardUnderTest()
 void CWizardUnderTest::OnOK()
 {
     ++m_nOkCalls;
-    if (++m_nOkDepth > m_nMaxOkDepth)
-        m_nMaxOkDepth = m_nOkDepth;
+    const int nStep = m_nStep;
+    const std::string page = PageText(m_hWnd);
+    ++m_nOkDepth;
     CQbxMenderDlg::OnOK();
     --m_nOkDepth;
+    if (m_nOkDepth > 0 && (m_nStep != nStep || PageText(m_hWnd) != page))
+        ++m_nNestedSteps;
 }
 
 BOOL CWizardUnderTest::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)

@@ -17,7 +17,7 @@
 
 // The wizard as the program runs it, with what a test cannot see from
 // outside recorded on the way: the button text when the window first shows,
-// the state at WM_DESTROY, and how deeply OnOK was ever nested.
+// the state at WM_DESTROY, and whether a step ran inside another one.
 class CWizardUnderTest : public CQbxMenderDlg
 {
 public:
@@ -30,7 +30,7 @@ public:
     bool m_bInOkAtDestroy;
     HANDLE m_hPropAfterDestroy; // the instance-name property at WM_NCDESTROY
     int m_nOkDepth;
-    int m_nMaxOkDepth;
+    int m_nNestedSteps; // OnOK calls inside OnOK that changed the step or the page
     int m_nOkCalls;
     int m_nIconErases;  // WM_ICONERASEBKGND with a device context, while minimised
     int m_nCancelsInOk; // IDCANCEL commands that came while OnOK ran

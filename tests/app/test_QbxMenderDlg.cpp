@@ -94,7 +94,7 @@ protected:
         EXPECT_TRUE(walk.Done()) << "the wizard closed before " << walk.Pending();
         EXPECT_TRUE(dlg.m_bDestroyed);
         EXPECT_FALSE(dlg.m_bInOkAtDestroy) << "the window went while the default button's handler still ran";
-        EXPECT_LE(dlg.m_nMaxOkDepth, 1) << "the default button's handler ran inside itself";
+        EXPECT_EQ(0, dlg.m_nNestedSteps) << "a step of the wizard ran inside another";
         return nResult;
     }
 
@@ -115,10 +115,10 @@ protected:
 
 // One cycle with both problems, a second from scratch after the machine was
 // put right, and every view the user gets on the way: the default button is
-// disabled exactly while the diagnosis runs (not during the repair), the
+// disabled exactly while the diagnosis or the repair runs, the
 // progress bar counts the finished checks, "Finish" leads back to the welcome
-// page with the bar at 0 and its range kept. At start the focus is on the
-// default button, so Enter acts as "Next >".
+// page with the bar at 0 and its range kept. At start and after the repair
+// the focus is on the default button, so Enter acts on it.
 TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
 {
     MachineHive hive(kBothProblems);
@@ -141,7 +141,8 @@ TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
                 });
     walk.When(
         "the report", [&] { return dlg.m_nOkCalls == 1 && dlg.m_nOkDepth == 0; }, [] {});
-    ClickDefault(walk, dlg, "the repair");
+    // After the notice, too, Enter acts on the default button, not on "Cancel".
+    ClickDefault(walk, dlg, "the repair", [&] { EXPECT_EQ(GetDlgItem(dlg.m_hWnd, IDOK), GetFocus()); });
     ClickDefault(walk, dlg, "the welcome page",
                  [&]
                  {
@@ -159,7 +160,7 @@ TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
         View(kDiagnosingPage, kNext, false, 0),
         View(kDiagnosingPage, kNext, false, 1),
         View(kBothProblemsPage, kNext, true, 2),
-        View(kDiagnosingPage, kNext, true, 2), // behind the driver notice
+        View(kDiagnosingPage, kNext, false, 2), // behind the driver notice
         View(std::string(kPortRepaired) + kDriverRepaired, kFinish, true, 2),
         View(kWelcomePage, kNext, true, 0),
         View(kDiagnosingPage, kNext, false, 0),
@@ -740,4 +741,90 @@ TEST_F(Wizard, EnterActsOnTheDefaultButtonAfterADiagnosis)
         "the welcome page", [&] { return dlg.m_nOkCalls == 2 && dlg.m_nOkDepth == 0; },
         [&] { EXPECT_EQ(kWelcomePage, PageText(dlg.m_hWnd)); });
     CancelAndRun(dlg, walk);
+}
+
+// The default button pressed again while a diagnosis or a repair runs, by a
+// real click while the installer library handles messages (as it does while
+// Windows shows its driver warning) or by a WM_COMMAND(IDOK) any program can
+// post: nothing starts inside the running step, and the walk shows the same
+// pages as without it.
+TEST_F(Wizard, PressesDuringAStepAreIgnored)
+{
+    enum Press
+    {
+        PostedDuringDiagnosis,
+        PostedWhileNoticeShows,
+        PostedByInstaller,
+        ClickedDuringInstaller,
+    };
+    const struct
+    {
+        const char* name;
+        Press press;
+    } cases[] = {
+        {"WM_COMMAND(IDOK) during the diagnosis", PostedDuringDiagnosis},
+        {"WM_COMMAND(IDOK) while the notice shows", PostedWhileNoticeShows},
+        {"WM_COMMAND(IDOK) while the installer runs", PostedByInstaller},
+        {"a click while the installer runs", ClickedDuringInstaller},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        MachineHive hive(kBothProblems);
+        InstallerOnPath installer(1);
+        ScopedEnv installerCalls("QBX_STUB_VTINST_CALLS", NULL);
+        ScopedEnv accountCalls("QBX_STUB_NETAPI_CALLS", NULL);
+        ScopedEnv press("QBX_STUB_VTINST_PRESS", NULL);
+        CWizardUnderTest dlg;
+        ViewLog log;
+        NoticeAnswerer notice(&dlg.m_hWnd);
+        bool bPosted = false;
+        Walkthrough walk;
+        walk.Watch(
+            [&]
+            {
+                log.Record(dlg.m_hWnd);
+                if (c.press == PostedWhileNoticeShows && !bPosted && FindThreadDialog(kNoticeCaption) != NULL)
+                    bPosted = PostMessageA(dlg.m_hWnd, WM_COMMAND, IDOK, 0) != FALSE;
+                notice.Tick();
+            });
+        WhenShowing(walk, dlg,
+                    [&]
+                    {
+                        const std::string hWnd = std::to_string(reinterpret_cast<INT_PTR>(dlg.m_hWnd));
+                        if (c.press == PostedByInstaller)
+                            SetEnvironmentVariableA("QBX_STUB_VTINST_PRESS", ("post " + hWnd).c_str());
+                        if (c.press == ClickedDuringInstaller)
+                            SetEnvironmentVariableA("QBX_STUB_VTINST_PRESS", ("click " + hWnd).c_str());
+                    });
+        walk.Click(
+            "the diagnosis", [&] { return dlg.m_hWnd; }, IDOK, [&] { return dlg.m_nOkCalls == 1; });
+        if (c.press == PostedDuringDiagnosis)
+            walk.When(
+                "the first pause", [&] { return ProgressPos(dlg.m_hWnd) == 0 && !ButtonEnabled(dlg.m_hWnd); },
+                [&] { bPosted = PostMessageA(dlg.m_hWnd, WM_COMMAND, IDOK, 0) != FALSE; });
+        walk.When(
+            "the report", [&] { return dlg.m_nOkDepth == 0 && PageText(dlg.m_hWnd) != kDiagnosingPage; }, [] {});
+        ClickDefault(walk, dlg, "the repair");
+        // Long enough for a click queued meanwhile to be handled.
+        walk.After(200, "the repair page", [] {});
+        CancelAndRun(dlg, walk);
+
+        const std::vector<WizardView> expected = {
+            View(kWelcomePage, kNext, true, 0),
+            View(kDiagnosingPage, kNext, false, 0),
+            View(kDiagnosingPage, kNext, false, 1),
+            View(kBothProblemsPage, kNext, true, 2),
+            View(kDiagnosingPage, kNext, false, 2),
+            View(std::string(kPortRepaired) + kDriverRepaired, kFinish, true, 2),
+        };
+        EXPECT_EQ(expected, log.views);
+        EXPECT_EQ(1, atoi(GetEnv("QBX_STUB_NETAPI_CALLS").c_str())) << "diagnoses";
+        EXPECT_EQ(1, atoi(GetEnv("QBX_STUB_VTINST_CALLS").c_str())) << "installer calls";
+        EXPECT_EQ(1, notice.m_nShown) << "notices";
+        if (c.press == PostedDuringDiagnosis || c.press == PostedWhileNoticeShows)
+        {
+            EXPECT_TRUE(bPosted);
+        }
+    }
 }

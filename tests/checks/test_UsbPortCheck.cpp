@@ -303,6 +303,7 @@ TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
         Before before;
         int result;
         int written;
+        int readOnly = 0; // the service keys that refuse writes (Written bits)
     };
     const Case cases[] = {
         {"current 1, default 1", Number(1), Number(1), false, kProblemOnXP, 0, kInUse | kSet1},
@@ -318,6 +319,11 @@ TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
         {"default names a set without the service", Number(1), Number(3), false, kProblemOnXP, 0, kInUse | kSet1},
         {"current names a set without the service", Number(3), Number(2), false, kProblemOnXP, 0, kInUse | kSet2},
         {"service key missing", Number(1), Number(2), true, kProblemOnXP, -1, 0},
+        // A set that holds the service but refuses the write would boot with
+        // the wrong setting: a failure, after every other set was written.
+        {"set in use refuses the write", Number(1), Number(2), false, kProblemOnXP, -1, 0, kInUse},
+        {"current set refuses the write", Number(1), Number(2), false, kProblemOnXP, -1, kInUse | kSet2, kSet1},
+        {"default set refuses the write", Number(1), Number(2), false, kProblemOnXP, -1, kInUse | kSet1, kSet2},
         {"Check found nothing", Number(1), Number(2), false, kNothingFound, 0, 0},
         {"no Check", Number(1), Number(2), false, kNoCheck, 0, 0},
         {"repair on NT 4", Number(1), Number(2), false, kProblemThenNT4, 0, 0},
@@ -344,6 +350,15 @@ TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
         }
         if (c.keyRemoved)
             hive.DeleteKey(kServiceKey);
+        const std::pair<int, std::string> lockable[] = {
+            {kInUse, kServiceKey}, {kSet1, ControlSetKey(1)}, {kSet2, ControlSetKey(2)}};
+        for (const auto& key : lockable)
+        {
+            if (c.readOnly & key.first)
+            {
+                ASSERT_NO_FATAL_FAILURE(hive.MakeReadOnly(key.second));
+            }
+        }
         std::unique_ptr<PlayWindows> nt4(c.before == kProblemThenNT4 ? new PlayWindows(kNT4) : NULL);
 
         HiveDump expected = hive.Dump();

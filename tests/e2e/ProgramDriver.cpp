@@ -189,10 +189,11 @@ ProgramProcess::~ProgramProcess()
     Kill();
 }
 
-bool ProgramProcess::Start(const std::string& exePath, const std::vector<std::string>& env)
+bool ProgramProcess::Start(const std::string& exePath, const std::vector<std::string>& env,
+                           const std::string& currentDir)
 {
     Kill();
-    std::string folder = exePath.substr(0, exePath.find_last_of("\\/"));
+    std::string folder = !currentDir.empty() ? currentDir : exePath.substr(0, exePath.find_last_of("\\/"));
     std::string commandLine = "\"" + exePath + "\"";
     std::vector<char> block = BuildEnvironment(env);
     STARTUPINFOA si;

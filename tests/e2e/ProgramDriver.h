@@ -43,7 +43,8 @@ HWND FindDialog(DWORD pid, const std::string& caption);
 RECT ProcessWindowsRect(DWORD pid, int margin);
 
 // A copy of the program, started from its own folder (which is also its
-// current directory). Ended by force if it still runs at destruction.
+// current directory unless another is given). Ended by force if it still
+// runs at destruction.
 class ProgramProcess
 {
 public:
@@ -51,8 +52,10 @@ public:
     ~ProgramProcess();
 
     // env holds changes to this process's environment: "NAME=value" sets a
-    // variable, "NAME=" removes it.
-    bool Start(const std::string& exePath, const std::vector<std::string>& env = std::vector<std::string>());
+    // variable, "NAME=" removes it. currentDir: the program's own folder
+    // when empty.
+    bool Start(const std::string& exePath, const std::vector<std::string>& env = std::vector<std::string>(),
+               const std::string& currentDir = std::string());
     DWORD Id() const { return m_pi.dwProcessId; }
     HANDLE Handle() const { return m_pi.hProcess; }
     bool Running() const;

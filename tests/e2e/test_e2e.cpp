@@ -1,155 +1,9 @@
-// The real QbxMender.exe under Wine, on machines of our making: each test
-// writes a machine state into the prefix's own HKLM, lets Wine play a Windows
-// version for the program alone, starts a copy from a folder of its own and
-// walks the wizard page by page, as a user would.
-#include "ProgramDriver.h"
-#include "ProgramTexts.h"
-#include "Scratch.h"
-#include "ScratchRegistry.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
+// The real QbxMender.exe under Wine, on machines of our making, walked page by
+// page as a user would.
+#include "E2EMachine.h"
 
 namespace
 {
-// Where the program looks, as a real machine with the device holds it.
-const char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Corvana R310/R520 Series";
-const char kSet1Params[] = "SYSTEM\\ControlSet001\\Services\\VTsmfpi\\Parameters";
-const char kSet2Params[] = "SYSTEM\\ControlSet002\\Services\\VTsmfpi\\Parameters";
-const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\QbxMender.exe";
-const char kBadValue[] = "VTvPar0";
-
-// One machine set up for a run: the Windows it plays and what is installed
-// and broken on it.
-struct MachineSetup
-{
-    const char* windows = "winxp"; // the program's Windows version under Wine
-    bool productInstalled = true;
-    bool installerLibrary = true; // VtInst32.dll beside the program
-    const char* userPriv = "2";   // the account's privilege; NULL: no such account
-};
-
-// Each test starts the program from a scratch folder of its own. The keys no
-// run may leave behind in the prefix are cleared first, in case an
-// interrupted run left them.
-class E2E : public ::testing::Test
-{
-protected:
-    E2E() : m_folder("e2e") {}
-
-    void SetUp() override
-    {
-        for (const char* key : kProgramKeys)
-            RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kAppDefaults);
-    }
-
-    void TearDown() override
-    {
-        m_process.Kill();
-        m_registry.Undo();
-        for (const char* key : kProgramKeys)
-            EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, key)) << key;
-        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAppDefaults));
-    }
-
-    // The device's machine with both of its USB problems: the service's USB
-    // value is wrong in every control set, and the device's USB instance has
-    // no active driver. Windows names control set 1 as current and 2 as
-    // default. (Wine's CurrentControlSet is a key of its own, not a link to
-    // a numbered set, so each write of the repair shows on its own.)
-    void PlayMachine(const MachineSetup& machine)
-    {
-        HKEY lm = HKEY_LOCAL_MACHINE;
-        // Wine settings for this program alone: the Windows it plays, and the
-        // stand-in account library beside it instead of Wine's own.
-        ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, kAppDefaults, "Version", machine.windows));
-        ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, std::string(kAppDefaults) + "\\DllOverrides", "netapi32",
-                                         "native"));
-        if (machine.productInstalled)
-        {
-            ASSERT_TRUE(m_registry.SetString(lm, kProductKey, "VersionStr", "2.10"));
-        }
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Name", kDefaultPrinter));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Port", kUsbPort));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Printer Driver", kDefaultPrinter));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Print Processor", "winprint"));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Datatype", "RAW"));
-        ASSERT_TRUE(m_registry.SetString(lm, kServiceKey, "0", kBadValue));
-        ASSERT_TRUE(m_registry.SetString(lm, kSet1Params, "0", kBadValue));
-        ASSERT_TRUE(m_registry.SetString(lm, kSet2Params, "0", kBadValue));
-        ASSERT_TRUE(m_registry.SetDword(lm, kSelectKey, "Current", 1));
-        ASSERT_TRUE(m_registry.SetDword(lm, kSelectKey, "Default", 2));
-        ASSERT_TRUE(m_registry.SetString(lm, std::string(kUsbDeviceKey) + "\\5&2a3c1e0b&0&1", "Service", "VTMfcusb"));
-        ASSERT_TRUE(m_registry.CreateKey(lm, std::string(kUsbDeviceKey) + "\\5&2a3c1e0b&0&1\\Control"));
-
-        ASSERT_TRUE(Install("QbxMender.exe"));
-        ASSERT_TRUE(Install("netapi32.dll"));
-        if (machine.installerLibrary)
-        {
-            ASSERT_TRUE(Install("VtInst32.dll"));
-        }
-        m_machine = machine;
-    }
-
-    // Starts the program and waits for its welcome page.
-    void StartProgram()
-    {
-        std::vector<std::string> env;
-        env.push_back(std::string("QBX_STUB_USER_PRIV=") + (m_machine.userPriv ? m_machine.userPriv : ""));
-        ASSERT_TRUE(m_process.Start(m_folder.File("QbxMender.exe"), env));
-        m_wizard.reset(new WizardDriver(m_process.Id(), "QbxMender"));
-        ASSERT_TRUE(m_wizard->Attach()) << "no wizard came up";
-        ASSERT_EQ(kWelcomePage, m_wizard->Page());
-        ASSERT_EQ(kNext, m_wizard->Button());
-    }
-
-    void Cancel() { EXPECT_TRUE(m_wizard->Cancel(m_process)) << "Cancel did not end the program"; }
-
-    // A diagnosis that ends the run: "Finish" leads back to the welcome page.
-    void ExpectFinalReport(const std::string& report)
-    {
-        EXPECT_EQ(report, m_wizard->Next());
-        EXPECT_EQ(kFinish, m_wizard->Button());
-        EXPECT_EQ(kWelcomePage, m_wizard->Next());
-        EXPECT_EQ(kNext, m_wizard->Button());
-    }
-
-    static void ExpectServiceValue(const char* value)
-    {
-        EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kServiceKey, "0")) << "control set in use";
-        EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kSet1Params, "0")) << "current control set 1";
-        EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kSet2Params, "0")) << "default control set 2";
-    }
-
-    // The notice as its user meets it: "OK" waits for the tick.
-    static void ReadAndAcceptNotice(HWND hNotice, int* shown)
-    {
-        ++*shown;
-        char caption[128] = "";
-        GetWindowTextA(hNotice, caption, sizeof(caption));
-        EXPECT_STREQ(kNoticeCaption, caption);
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hNotice, IDOK))) << "OK before the box is ticked";
-        EXPECT_TRUE(AcceptNotice(hNotice));
-    }
-
-    std::unique_ptr<WizardDriver> m_wizard;
-    ScratchRegistry m_registry;
-
-private:
-    ::testing::AssertionResult Install(const char* file)
-    {
-        return CopyBuilt(std::string("payload\\") + file, m_folder.Path());
-    }
-
-    ScratchFolder m_folder; // before m_process: removed once the program has ended
-    MachineSetup m_machine;
-    ProgramProcess m_process;
-};
-
 TEST_F(E2E, WindowsXpRepairsBothProblems)
 {
     PlayMachine(MachineSetup());
@@ -243,6 +97,53 @@ TEST_F(E2E, InstallerLibraryAbsent)
     EXPECT_EQ(kWelcomePage, m_wizard->Next());
     EXPECT_EQ(std::string(kDriverLines) + kClearLines, m_wizard->Next());
     EXPECT_EQ(kNext, m_wizard->Button());
+    Cancel();
+}
+} // namespace
+
+namespace
+{
+// WM_INITDIALOG posted by another program with a pointer of its choosing, to
+// each of the program's dialogs in turn: the dialog goes on as it was.
+TEST_F(E2E, ForeignInitDialogChangesNothing)
+{
+    PlayMachine(MachineSetup());
+    StartProgram();
+    const auto post = [this](HWND hDialog, const char* which)
+    {
+        SCOPED_TRACE(which);
+        const std::string page = m_wizard->Page();
+        char caption[128] = "";
+        GetWindowTextA(hDialog, caption, sizeof(caption));
+        const LPARAM bogus[] = {0x41414140, 1, -1};
+        for (LPARAM lParam : bogus)
+            ASSERT_TRUE(PostMessageA(hDialog, WM_INITDIALOG, 0, lParam));
+        SettleWindow(hDialog);
+        ASSERT_TRUE(KeepsRunning()) << "the program ended";
+        char after[128] = "";
+        GetWindowTextA(hDialog, after, sizeof(after));
+        EXPECT_STREQ(caption, after);
+        EXPECT_TRUE(IsWindowVisible(hDialog));
+        EXPECT_EQ(page, m_wizard->Page());
+    };
+
+    post(m_wizard->Window(), "the wizard");
+    EXPECT_EQ(kNext, m_wizard->Button());
+    HWND hAbout = m_wizard->OpenAbout();
+    ASSERT_TRUE(hAbout != NULL);
+    post(hAbout, "the About box");
+    PostClick(hAbout, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(hAbout); }));
+
+    EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClearLines, m_wizard->Next());
+    int notices = 0;
+    EXPECT_EQ(std::string(kPortRepaired) + kDriverRepaired, m_wizard->Next(
+                                                                [&](HWND hNotice)
+                                                                {
+                                                                    post(hNotice, "the notice");
+                                                                    ReadAndAcceptNotice(hNotice, &notices);
+                                                                }));
+    EXPECT_EQ(1, notices);
     Cancel();
 }
 } // namespace

@@ -137,6 +137,22 @@ TEST_F(SingleInstance, CopiesUnderOtherNamesRunSideBySide)
     EXPECT_TRUE(wizard2.Cancel(second));
 }
 
+// A file named ".exe" gives no instance name; the copies still share one:
+// the first runs the wizard, every later one ends.
+TEST_F(SingleInstance, FileNamedDotExeStillAllowsOneCopy)
+{
+    ASSERT_TRUE(Install(".exe"));
+    ProgramProcess& first = Launch(".exe");
+    WizardDriver wizard(first.Id(), "QbxMender");
+    ASSERT_TRUE(wizard.Attach()) << "no wizard came up";
+    for (int i = 0; i < 2; ++i)
+    {
+        EXPECT_TRUE(Launch(".exe").WaitForExit()) << "copy " << i + 2 << " kept running";
+    }
+    EXPECT_EQ(1u, FindWizards("QbxMender").size());
+    EXPECT_TRUE(wizard.Cancel(first));
+}
+
 TEST_F(SingleInstance, TwentyCopiesAtOnceLeaveOneWizard)
 {
     const size_t kCopies = 20;

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -168,17 +169,13 @@ std::string ProbeName(const std::string& winVersion)
 // osprobe's line when Wine plays the given Windows for it: a copy under a
 // name of its own in a scratch folder (*pFolder), with Wine's per-program
 // "Version" for that name, so that no other program of the prefix changes
-// its Windows. Wine hands this program's WINEDLLOVERRIDES to every child,
-// whatever environment the child is given, so the stand-in account library
-// goes beside the copy too. All of it is removed again.
+// its Windows. All of it is removed again.
 std::string RunProbeAs(const std::string& winVersion, std::string* pFolder)
 {
     ScratchFolder folder("probe");
     *pFolder = folder.Path();
     const std::string name = ProbeName(winVersion);
-    ::testing::AssertionResult copied = CopyBuilt("osprobe.exe", folder.Path(), name);
-    if (copied)
-        copied = CopyBuilt("netapi32.dll", folder.Path());
+    const ::testing::AssertionResult copied = CopyBuilt("osprobe.exe", folder.Path(), name);
     if (!copied)
         return copied.message();
     const std::string key = "Software\\Wine\\AppDefaults\\" + name;
@@ -417,33 +414,80 @@ int Counter(const char* name)
     return atoi(GetEnv(name).c_str());
 }
 
+// This thread as the same user without the Administrators group (kept for
+// deny only, as Windows gives a token filtered by User Account Control),
+// for the object's lifetime.
+class WithoutAdministrators
+{
+public:
+    WithoutAdministrators() : m_bImpersonating(false)
+    {
+        BYTE sid[SECURITY_MAX_SID_SIZE];
+        DWORD sidSize = sizeof(sid);
+        HANDLE hProcess = NULL, hRestricted = NULL, hThread = NULL;
+        if (CreateWellKnownSid(WinBuiltinAdministratorsSid, NULL, sid, &sidSize) &&
+            OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &hProcess))
+        {
+            SID_AND_ATTRIBUTES disable = {sid, 0};
+            if (CreateRestrictedToken(hProcess, 0, 1, &disable, 0, NULL, 0, NULL, &hRestricted) &&
+                DuplicateTokenEx(hRestricted, TOKEN_IMPERSONATE | TOKEN_QUERY, NULL, SecurityImpersonation,
+                                 TokenImpersonation, &hThread))
+                m_bImpersonating = SetThreadToken(NULL, hThread) != FALSE;
+        }
+        for (HANDLE h : {hProcess, hRestricted, hThread})
+            if (h != NULL)
+                CloseHandle(h);
+        EXPECT_TRUE(m_bImpersonating) << "no token without the Administrators group";
+    }
+    ~WithoutAdministrators()
+    {
+        if (m_bImpersonating)
+            RevertToSelf();
+    }
+
+private:
+    bool m_bImpersonating;
+};
+
+bool TokenHasAdministrators()
+{
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(sid);
+    BOOL member = FALSE;
+    return CreateWellKnownSid(WinBuiltinAdministratorsSid, NULL, sid, &sidSize) &&
+           CheckTokenMembership(NULL, sid, &member) && member;
+}
+
+// The local account database decides for an account it holds; for one it
+// does not hold (a domain account), the Administrators group of the
+// process's token does.
 TEST_F(SysInfo, AdministratorIsTheAccountsPrivilegeOnNt)
 {
-    // Only the stand-in library beside this program tells the privilege. The
-    // account library is loaded by name on its first use, as here.
-    HMODULE hNetapi = LoadLibraryA("netapi32.dll");
-    ASSERT_TRUE(hNetapi != NULL);
-    char loaded[MAX_PATH] = "";
-    GetModuleFileNameA(hNetapi, loaded, sizeof(loaded));
-    FreeLibrary(hNetapi);
-    ASSERT_EQ(0, lstrcmpiA((ProgramFolder() + "netapi32.dll").c_str(), loaded)) << loaded;
     char user[UNLEN + 1] = "";
     DWORD userLen = sizeof(user);
     ASSERT_TRUE(GetUserNameA(user, &userLen));
+    ASSERT_TRUE(TokenHasAdministrators()) << "Wine gives every process the Administrators group";
 
     struct Case
     {
         const char* privilege; // NULL: the account database does not hold the user
+        bool tokenAdmin;
         bool admin;
-    } cases[] = {{"2", true}, {"1", false}, {"0", false}, {NULL, false}};
+    } cases[] = {
+        {"2", true, true},  {"2", false, true}, {"1", true, false},   {"1", false, false},
+        {"0", true, false}, {NULL, true, true}, {NULL, false, false},
+    };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(c.privilege != NULL ? c.privilege : "no account");
+        SCOPED_TRACE(testing::Message() << (c.privilege != NULL ? c.privilege : "no account") << ", token "
+                                        << (c.tokenAdmin ? "with" : "without") << " Administrators");
         ScopedEnv priv("QBX_STUB_USER_PRIV", c.privilege);
         ScopedEnv asked("QBX_STUB_NETAPI_USER", NULL);
         const int calls = Counter("QBX_STUB_NETAPI_CALLS");
         const int frees = Counter("QBX_STUB_NETAPI_FREES");
+        std::unique_ptr<WithoutAdministrators> restricted(c.tokenAdmin ? NULL : new WithoutAdministrators);
         EXPECT_EQ(c.admin, CPlayedSysEnv(kWin2000).IsAdministrator());
+        restricted.reset();
         EXPECT_EQ(calls + 1, Counter("QBX_STUB_NETAPI_CALLS"));
         EXPECT_EQ(user, GetEnv("QBX_STUB_NETAPI_USER"));
         if (c.privilege != NULL)
@@ -451,6 +495,14 @@ TEST_F(SysInfo, AdministratorIsTheAccountsPrivilegeOnNt)
             EXPECT_EQ(frees + 1, Counter("QBX_STUB_NETAPI_FREES")) << "the account record was not freed";
         }
     }
+
+    // The stand-in answered from the system folder, where the program
+    // loads the library from, not from beside this program.
+    char loaded[MAX_PATH] = "";
+    GetModuleFileNameA(GetModuleHandleA("netapi32.dll"), loaded, sizeof(loaded));
+    char system[MAX_PATH] = "";
+    GetSystemDirectoryA(system, sizeof(system));
+    EXPECT_EQ(0, lstrcmpiA((std::string(system) + "\\netapi32.dll").c_str(), loaded)) << loaded;
 }
 
 TEST_F(SysInfo, AdministratorWithoutLookupOutsideNt)

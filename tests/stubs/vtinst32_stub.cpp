@@ -4,18 +4,68 @@
 //   QBX_STUB_VTINST_RESULT  what the entry point returns (decimal; default 1)
 //   QBX_STUB_VTINST_CALLS   number of calls
 //   QBX_STUB_VTINST_ARGS    "path|arg2|arg3|first byte of the buffer"
+// As a real driver installation does with Windows' own warning, it can
+// handle window messages while it runs, and a user can press the program's
+// default button meanwhile; on its first call only:
+//   QBX_STUB_VTINST_PRESS   "click HWND": a mouse click (real input) on the
+//                           default button of dialog HWND (decimal), or
+//                           "post HWND": WM_COMMAND(IDOK) posted to it;
+//                           either way, messages are handled for 300 ms
 // Built a second time without the entry point (VTINST_NO_ENTRY).
 #include <windows.h>
 
 #include <stdlib.h>
 
 #ifndef VTINST_NO_ENTRY
+static void ClickAtCentre(HWND hWnd)
+{
+    RECT rc;
+    if (!GetWindowRect(hWnd, &rc))
+        return;
+    INPUT input[3];
+    ZeroMemory(input, sizeof(input));
+    for (INPUT& in : input)
+        in.type = INPUT_MOUSE;
+    input[0].mi.dx = MulDiv((rc.left + rc.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input[0].mi.dy = MulDiv((rc.top + rc.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, input, sizeof(INPUT));
+}
+
+static void PressDefaultButton()
+{
+    char press[64];
+    if (GetEnvironmentVariableA("QBX_STUB_VTINST_PRESS", press, sizeof(press)) == 0)
+        return;
+    HWND hDialog = reinterpret_cast<HWND>(static_cast<INT_PTR>(_atoi64(press + 5)));
+    if (press[0] == 'c')
+        ClickAtCentre(GetDlgItem(hDialog, IDOK));
+    else
+        PostMessageA(hDialog, WM_COMMAND, IDOK, 0);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 300)
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
 extern "C" int WINAPI Inst_UpdateInfDeviceDriver(const char* infPath, int arg2, int arg3, char* buffer)
 {
     char text[32] = "0";
     GetEnvironmentVariableA("QBX_STUB_VTINST_CALLS", text, sizeof(text));
-    wsprintfA(text, "%d", atoi(text) + 1);
+    const int calls = atoi(text) + 1;
+    wsprintfA(text, "%d", calls);
     SetEnvironmentVariableA("QBX_STUB_VTINST_CALLS", text);
+    if (calls == 1)
+        PressDefaultButton();
 
     char args[1024];
     wsprintfA(args, "%.900s|%d|%d|%d", infPath != NULL ? infPath : "(null)", arg2, arg3,
