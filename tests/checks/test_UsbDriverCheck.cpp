@@ -242,19 +242,19 @@ TEST(UsbDriverCheck, RepairShowsTheNoticeThenCallsTheInstaller)
 
         bool bLoadedUnderNotice = true;
         std::string callsUnderNotice = "?";
-        ModalScript script;
-        script.When(kNoticeCaption,
-                    [&](HWND hDlg)
-                    {
-                        bLoadedUnderNotice = GetModuleHandleA(library.c_str()) != NULL;
-                        callsUnderNotice = GetEnv("QBX_STUB_VTINST_CALLS");
-                        if (c.tickAndOk)
-                            PostClick(hDlg, IDC_UNDERSTAND);
-                        else
-                            PostKey(hDlg, VK_ESCAPE);
-                    });
+        Walkthrough script;
+        script.WhenDialog(kNoticeCaption,
+                          [&](HWND hDlg)
+                          {
+                              bLoadedUnderNotice = GetModuleHandleA(library.c_str()) != NULL;
+                              callsUnderNotice = GetEnv("QBX_STUB_VTINST_CALLS");
+                              if (c.tickAndOk)
+                                  PostClick(hDlg, IDC_UNDERSTAND);
+                              else
+                                  PostKey(hDlg, VK_ESCAPE);
+                          });
         if (c.tickAndOk)
-            script.When(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
+            script.WhenDialog(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
 
         EXPECT_EQ(c.result, check.Repair());
         EXPECT_TRUE(script.Done()) << "the notice was not shown, or not left";

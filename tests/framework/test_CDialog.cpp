@@ -29,8 +29,8 @@ protected:
 TEST(CDialog, OkRunsTheExchangeAndEndsWithIdok)
 {
     CCountingDialog dlg;
-    ModalScript script;
-    script.When(kAboutCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
+    Walkthrough script;
+    script.WhenDialog(kAboutCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(2, dlg.m_nExchanges); // into the controls at start, out of them at OK
@@ -41,8 +41,8 @@ TEST(CDialog, OkRunsTheExchangeAndEndsWithIdok)
 TEST(CDialog, EscapeEndsWithIdcancel)
 {
     CCountingDialog dlg;
-    ModalScript script;
-    script.When(kAboutCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
+    Walkthrough script;
+    script.WhenDialog(kAboutCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(1, dlg.m_nExchanges);
