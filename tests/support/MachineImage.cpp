@@ -28,7 +28,7 @@ bool WritePortSetting(const MachineImage& machine, RegistrySink& sink)
 }
 } // namespace
 
-bool KeySink::Set(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size)
+bool KeySink::SetValue(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size)
 {
     HKEY hKey;
     const REGSAM view = _strnicmp(path.c_str(), "SOFTWARE\\", 9) == 0 ? m_softwareView : 0;
@@ -42,17 +42,17 @@ bool KeySink::Set(const std::string& path, const std::string& name, DWORD type, 
 
 bool KeySink::SetString(const std::string& path, const std::string& name, const std::string& text)
 {
-    return Set(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+    return SetValue(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
 bool KeySink::SetDword(const std::string& path, const std::string& name, DWORD value)
 {
-    return Set(path, name, REG_DWORD, &value, sizeof(value));
+    return SetValue(path, name, REG_DWORD, &value, sizeof(value));
 }
 
 bool KeySink::CreateKey(const std::string& path)
 {
-    return Set(path, "", REG_NONE, NULL, 0);
+    return SetValue(path, "", REG_NONE, NULL, 0);
 }
 
 bool WritePrinter(RegistrySink& sink, const std::string& name, const std::string& port)

@@ -50,9 +50,10 @@ public:
     bool SetString(const std::string& path, const std::string& name, const std::string& text) override;
     bool SetDword(const std::string& path, const std::string& name, DWORD value) override;
     bool CreateKey(const std::string& path) override;
+    // Creates the key when missing; stores nothing when data is NULL.
+    bool SetValue(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size);
 
 private:
-    bool Set(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size);
     HKEY m_root;
     REGSAM m_softwareView;
 };

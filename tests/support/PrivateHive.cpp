@@ -26,7 +26,7 @@ void DeleteTree(HKEY hParent, const std::string& path)
     HKEY hKey;
     if (RegOpenKeyExA(hParent, path.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS)
     {
-        char name[256];
+        char name[1024]; // test keys have names longer than the documented 255
         DWORD nameLen = sizeof(name);
         // A subkey that cannot go ends the loop: it comes first again.
         std::string last;
@@ -139,13 +139,7 @@ bool PrivateHive::CreateKey(const std::string& path)
 
 bool PrivateHive::SetValue(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size)
 {
-    HKEY hKey;
-    LONG rc = RegCreateKeyExA(m_hRoot, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL);
-    if (!Check(rc == ERROR_SUCCESS, "creating " + path))
-        return false;
-    rc = RegSetValueExA(hKey, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(hKey);
-    return Check(rc == ERROR_SUCCESS, "setting " + path + "\\" + name);
+    return Check(KeySink(m_hRoot).SetValue(path, name, type, data, size), "setting " + path + "\\" + name);
 }
 
 bool PrivateHive::SetExact(const std::string& path, const std::string& name, DWORD type, const std::string& bytes)
