@@ -431,51 +431,24 @@ TEST(UsbPortCheck, CheckCopesWithAnyStoredSetting)
 // The data start with the byte 2.
 TEST(UsbPortCheck, RepairCopesWithAnyStoredSelection)
 {
-    struct Row // a REG_DWORD of up to 8 bytes
+    struct Round
+    {
+        const char* name; // the value under test
+        Stored other;     // the other value of SYSTEM\Select
+    };
+    const Round rounds[] = {{"Current", Missing()}, {"Default", Missing()}, {"Default", Number(1)}};
+    struct Row // a REG_DWORD of up to 8 bytes, and the numbered sets written in each round
     {
         size_t size;
         Terminator term;
-        std::set<int> written; // numbered control sets
+        std::set<int> written[3];
     };
-    struct Round
-    {
-        const char* name;        // the value under test
-        Stored other;            // the other value of SYSTEM\Select
-        std::vector<Row> dwords; // each REG_DWORD of up to 8 bytes
-        std::set<int> otherwise; // any other type, or a longer REG_DWORD
+    const Row dwords[] = {
+        {0, kNoNul, {{0}, {}, {1}}},        {1, kNoNul, {{2}, {2}, {1, 2}}},    {1, kNulAtEnd, {{0}, {}, {0, 1}}},
+        {7, kNoNul, {{2}, {2}, {1, 2}}},    {7, kNulAtEnd, {{2}, {2}, {1, 2}}}, {8, kNoNul, {{2}, {2}, {1, 2}}},
+        {8, kNulAtEnd, {{2}, {2}, {1, 2}}},
     };
-    const Round rounds[] = {
-        {"Current",
-         Missing(),
-         {{0, kNoNul, {0}},
-          {1, kNoNul, {2}},
-          {1, kNulAtEnd, {0}},
-          {7, kNoNul, {2}},
-          {7, kNulAtEnd, {2}},
-          {8, kNoNul, {2}},
-          {8, kNulAtEnd, {2}}},
-         {}},
-        {"Default",
-         Missing(),
-         {{0, kNoNul, {}},
-          {1, kNoNul, {2}},
-          {1, kNulAtEnd, {}},
-          {7, kNoNul, {2}},
-          {7, kNulAtEnd, {2}},
-          {8, kNoNul, {2}},
-          {8, kNulAtEnd, {2}}},
-         {}},
-        {"Default",
-         Number(1),
-         {{0, kNoNul, {1}},
-          {1, kNoNul, {1, 2}},
-          {1, kNulAtEnd, {0, 1}},
-          {7, kNoNul, {1, 2}},
-          {7, kNulAtEnd, {1, 2}},
-          {8, kNoNul, {1, 2}},
-          {8, kNulAtEnd, {1, 2}}},
-         {1}},
-    };
+    const std::set<int> otherwise[3] = {{}, {}, {1}}; // any other type, or a longer REG_DWORD
     const std::string repaired(kUsbSetting, sizeof(kUsbSetting));
     PlayWindows xp(kWinXP);
     // Repair acts on the answer of the last Check and does not look at the
@@ -486,7 +459,7 @@ TEST(UsbPortCheck, RepairCopesWithAnyStoredSelection)
         device.SetString(kServiceKey, "0", "wrong");
         ASSERT_TRUE(check.Check());
     }
-    for (const Round& round : rounds)
+    for (size_t r = 0; r < 3; ++r)
         for (DWORD type : kTypes)
             for (size_t size : kSizes)
                 for (int n = kNoNul; n <= kNulAtEnd; ++n)
@@ -494,14 +467,15 @@ TEST(UsbPortCheck, RepairCopesWithAnyStoredSelection)
                     const Terminator term = static_cast<Terminator>(n);
                     if (!Applies(term, size))
                         continue;
+                    const Round& round = rounds[r];
                     const bool testingCurrent = round.name[0] == 'C';
                     const std::string bytes = Bytes(size, "\x02", term);
                     SCOPED_TRACE(std::string(round.name) + (round.other.present ? " (Current 1): " : ": ") +
                                  Describe(type, bytes.size(), kTerminatorNames[n]));
-                    const std::set<int>* sets = &round.otherwise;
-                    for (const Row& row : round.dwords)
+                    const std::set<int>* sets = &otherwise[r];
+                    for (const Row& row : dwords)
                         if (type == REG_DWORD && row.size == size && row.term == term)
-                            sets = &row.written;
+                            sets = &row.written[r];
 
                     ServiceHive hive;
                     hive.SetString(kServiceKey, "0", "wrong");

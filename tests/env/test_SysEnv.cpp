@@ -92,16 +92,9 @@ TEST_F(SysEnv, ProductInstalledWhenItsMarkerCanBeRead)
     EXPECT_FALSE(m_env.IsProductInstalled()) << "the key without the marker";
 
     // A marker of any type and content counts when it fits 256 bytes.
-    ForEachStoredValue("VersionStr",
-                       {{0, true, true},
-                        {1, true, true},
-                        {7, true, true},
-                        {8, true, true},
-                        {255, true, true},
-                        {256, true, true},
-                        {257, false, false},
-                        {4096, false, false}},
-                       [&] { return m_env.IsProductInstalled(); });
+    const std::vector<SizeRow> rows = {{0, true, true},   {1, true, true},   {7, true, true},     {8, true, true},
+                                       {255, true, true}, {256, true, true}, {257, false, false}, {4096, false, false}};
+    ForEachStoredValue("VersionStr", rows, [&] { return m_env.IsProductInstalled(); });
 }
 
 TEST_F(SysEnv, PrinterOnTheUsbPort)
@@ -164,19 +157,11 @@ TEST_F(SysEnv, PrinterNameOfAnyTypeAndSize)
 {
     m_hive.AddPrinter(kDefaultPrinter, kUsbPort);
     // true: the default printer was used.
-    ForEachStoredValue("PRINTERNAME",
-                       {{0, false, false},
-                        {1, false, false},
-                        {7, false, false},
-                        {8, false, false},
-                        {255, false, false},
-                        {256, false, false},
-                        {257, false, false},
-                        {259, false, false},
-                        {260, true, false},
-                        {261, true, true},
-                        {4096, true, true}},
-                       [&] { return m_env.IsPrinterPort(PORT_USB); });
+    const std::vector<SizeRow> rows = {{0, false, false},   {1, false, false},   {7, false, false},
+                                       {8, false, false},   {255, false, false}, {256, false, false},
+                                       {257, false, false}, {259, false, false}, {260, true, false},
+                                       {261, true, true},   {4096, true, true}};
+    ForEachStoredValue("PRINTERNAME", rows, [&] { return m_env.IsPrinterPort(PORT_USB); });
 }
 
 TEST_F(SysEnv, PortTextMustFitItsBuffer)
