@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "BenchUtil.h"
+#include "MachineImage.h"
+#include "PrivateHive.h"
 #include "QbxMenderDlg.h"
 #include "SysEnv.h"
 #include "UsbDriverCheck.h"
@@ -33,106 +35,9 @@ CSysEnv theSysEnv;
 
 namespace
 {
-const char c_szHiveParent[] = "Software\\QbxMenderBench";
-const char c_szPrinterName[] = "Corvana R310/R520 Series";
 const double c_dMandatedPauseMs = 200.0; // two pauses of 100 ms
 const int c_nMaxProbes = 4096;
 const DWORD c_dwTimeoutMs = 20000;
-
-// Deletes a key with everything below it (RegDeleteTree is Vista's).
-void DeleteKeyTree(HKEY hParent, const char* pszKey)
-{
-    HKEY hKey;
-    if (::RegOpenKeyExA(hParent, pszKey, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
-        return;
-    char szSub[256];
-    for (;;)
-    {
-        DWORD nLen = sizeof(szSub);
-        if (::RegEnumKeyExA(hKey, 0, szSub, &nLen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        const size_t nBefore = nLen;
-        DeleteKeyTree(hKey, szSub);
-        nLen = sizeof(szSub);
-        char szNext[256];
-        if (::RegEnumKeyExA(hKey, 0, szNext, &nLen, NULL, NULL, NULL, NULL) == ERROR_SUCCESS && nLen == nBefore &&
-            lstrcmpA(szNext, szSub) == 0)
-            break; // could not be deleted: stop rather than loop
-    }
-    ::RegCloseKey(hKey);
-    ::RegDeleteKeyA(hParent, pszKey);
-}
-
-// An HKLM of the benchmark's own: HKEY_LOCAL_MACHINE of this process is
-// redirected to a scratch key under HKCU for the object's lifetime.
-class CBenchHive
-{
-public:
-    CBenchHive() : m_hRoot(NULL)
-    {
-        wsprintfA(m_szPath, "%s\\Hive.%lu", c_szHiveParent, ::GetCurrentProcessId());
-        DeleteKeyTree(HKEY_CURRENT_USER, m_szPath);
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, m_szPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_hRoot, NULL) !=
-            ERROR_SUCCESS)
-            m_hRoot = NULL;
-        else if (::RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_hRoot) != ERROR_SUCCESS)
-        {
-            ::RegCloseKey(m_hRoot);
-            m_hRoot = NULL;
-        }
-    }
-    ~CBenchHive()
-    {
-        if (m_hRoot == NULL)
-            return;
-        ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, NULL);
-        ::RegCloseKey(m_hRoot);
-        DeleteKeyTree(HKEY_CURRENT_USER, m_szPath);
-        ::RegDeleteKeyA(HKEY_CURRENT_USER, c_szHiveParent); // only when no other hive is left
-    }
-    bool IsOpen() const { return m_hRoot != NULL; }
-
-    bool CreateKey(const char* pszPath)
-    {
-        HKEY hKey;
-        if (::RegCreateKeyExA(m_hRoot, pszPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
-            return false;
-        ::RegCloseKey(hKey);
-        return true;
-    }
-    bool SetString(const char* pszPath, const char* pszName, const char* pszText)
-    {
-        HKEY hKey;
-        if (::RegCreateKeyExA(m_hRoot, pszPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
-            return false;
-        LONG rc = ::RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(pszText),
-                                   static_cast<DWORD>(lstrlenA(pszText) + 1));
-        ::RegCloseKey(hKey);
-        return rc == ERROR_SUCCESS;
-    }
-
-private:
-    char m_szPath[MAX_PATH];
-    HKEY m_hRoot;
-};
-
-// The machine of the measured diagnosis: product installed, the device's
-// printer on its USB port, a wrong USB setting of the service and a USB
-// instance without an active driver, so that both checks run to their end
-// and both find their problem.
-bool FillHive(CBenchHive& hive)
-{
-    char szPrinterKey[MAX_PATH];
-    wsprintfA(szPrinterKey, "System\\CurrentControlSet\\Control\\Print\\Printers\\%s", c_szPrinterName);
-    return hive.SetString("SOFTWARE\\Veltro\\Quellbox", "VersionStr", "1.00") &&
-           hive.SetString("SOFTWARE\\Veltro\\Quellbox", "PRINTERNAME", c_szPrinterName) &&
-           hive.SetString(szPrinterKey, "Name", c_szPrinterName) && hive.SetString(szPrinterKey, "Port", "QBXUSB1:") &&
-           hive.SetString(szPrinterKey, "Printer Driver", "Generic / Text Only") &&
-           hive.SetString(szPrinterKey, "Print Processor", "winprint") &&
-           hive.SetString(szPrinterKey, "Datatype", "RAW") &&
-           hive.SetString("SYSTEM\\CurrentControlSet\\Services\\VTsmfpi\\Parameters", "0", "VTvLpt0") &&
-           hive.CreateKey("SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10\\6&2b1f0c3a&0&1\\Control");
-}
 
 CString LoadText(UINT nID)
 {
@@ -498,8 +403,11 @@ int main(int argc, char** argv)
     AfxInitCommonControls();
     ::SetEnvironmentVariableA("QBX_STUB_USER_PRIV", "2");
 
-    CBenchHive hive;
-    if (!hive.IsOpen() || !FillHive(hive))
+    // The machine of the measured diagnosis: both checks run to their end
+    // and both find their problem.
+    PrivateHive hive("DiagBench");
+    KeySink sink(hive.Root());
+    if (!hive.IsOpen() || !WriteMachine(MachineImage(), sink))
     {
         fprintf(stderr, "cannot set up the private HKLM\n");
         return 1;

@@ -16,7 +16,7 @@ qbx_install_packages "${packages[@]}"
 
 qbx_log "building the program and the demo's stand-ins"
 cmake --preset test >/dev/null
-cmake --build --preset test --target QbxMender netapi32_stub_demo vtinst32_demo qbx_demo_walk
+cmake --build --preset test --target QbxMender netapi32_stub_demo vtinst32_demo qbx_demo_machine qbx_demo_walk
 
 demo=$QBX_ROOT/build/demo
 prefix=$demo/prefix
@@ -33,7 +33,8 @@ cp build/test/app/QbxMender.exe build/test/demo/VtInst32.dll "$app/"
 cp build/test/demo/netapi32.dll "$prefix/drive_c/windows/system32/"
 export QBX_STUB_USER_PRIV=2 # the account library's answer: an administrator
 
-qbx_log "resetting the demo machine from demo/machine.reg"
+qbx_log "resetting the demo machine"
+"$WINE64" build/test/demo/qbx_demo_machine.exe
 "$WINE64" reg import "$("$WINE64" winepath -w "$QBX_ROOT/demo/machine.reg")" >/dev/null
 program='C:\QbxMender\QbxMender.exe'
 

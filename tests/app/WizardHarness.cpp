@@ -10,17 +10,11 @@
 #include "WindowDriver.h"
 #include "resource.h"
 
-const char kUsbControlKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10\\6&2c8e1f0&0&1\\Control";
-
 namespace
 {
-const DWORD kStepTimeoutMs = 10000;
-const DWORD kClickRetryMs = 500;
 // A posted click is handled before the next timer tick; the gap only keeps
 // the notice's two clicks apart on screen.
 const DWORD kNoticeClickGapMs = 100;
-
-Walkthrough* g_pWalk = NULL;
 } // namespace
 
 CWizardUnderTest::CWizardUnderTest()
@@ -49,7 +43,7 @@ BOOL CWizardUnderTest::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
     {
     case WM_SHOWWINDOW:
         if (wParam && m_buttonWhenShown.empty())
-            m_buttonWhenShown = GetItemText(m_hWnd, IDOK);
+            m_buttonWhenShown = ReadItemText(m_hWnd, IDOK);
         break;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL && m_nOkDepth != 0)
@@ -94,7 +88,7 @@ BOOL CWizardUnderTest::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
 
 std::string PageText(HWND hWizard)
 {
-    return GetItemText(hWizard, IDC_PAGETEXT);
+    return ReadItemText(hWizard, IDC_PAGETEXT);
 }
 
 bool ButtonEnabled(HWND hWizard)
@@ -116,7 +110,7 @@ std::pair<int, int> ProgressRange(HWND hWizard)
 
 WizardView ViewOf(HWND hWizard)
 {
-    WizardView v = {PageText(hWizard), GetItemText(hWizard, IDOK), ButtonEnabled(hWizard), ProgressPos(hWizard)};
+    WizardView v = {PageText(hWizard), ReadItemText(hWizard, IDOK), ButtonEnabled(hWizard), ProgressPos(hWizard)};
     return v;
 }
 
@@ -139,128 +133,6 @@ std::ostream& operator<<(std::ostream& os, const WizardView& v)
 {
     return os << "{\"" << Escaped(v.page) << "\", \"" << v.button << "\", " << (v.enabled ? "enabled" : "disabled")
               << ", " << v.pos << "}";
-}
-
-Walkthrough::Walkthrough() : m_next(0), m_since(GetTickCount()), m_bInTick(false)
-{
-    EXPECT_EQ(NULL, g_pWalk) << "one walk at a time";
-    g_pWalk = this;
-    m_timer = SetTimer(NULL, 0, 10, OnTimer);
-}
-
-Walkthrough::~Walkthrough()
-{
-    KillTimer(NULL, m_timer);
-    g_pWalk = NULL;
-}
-
-Walkthrough& Walkthrough::When(const std::string& what, const Ready& ready, const Act& act)
-{
-    m_steps.push_back(Step{what, ready, act, 0});
-    return *this;
-}
-
-Walkthrough& Walkthrough::Then(const std::string& what, const Act& act)
-{
-    return When(
-        what, [] { return true; }, act);
-}
-
-Walkthrough& Walkthrough::After(DWORD ms, const std::string& what, const Act& act)
-{
-    m_steps.push_back(Step{what, [] { return true; }, act, ms});
-    return *this;
-}
-
-Walkthrough& Walkthrough::Click(const std::string& what, const std::function<HWND()>& dialog, int id,
-                                const Ready& taken)
-{
-    std::shared_ptr<DWORD> pClicked(new DWORD(0));
-    Then("click for " + what,
-         [dialog, id, pClicked]
-         {
-             *pClicked = GetTickCount();
-             PostClick(dialog(), id);
-         });
-    return When(
-        what,
-        [dialog, id, taken, pClicked]
-        {
-            if (taken())
-                return true;
-            if (GetTickCount() - *pClicked > kClickRetryMs)
-            {
-                *pClicked = GetTickCount();
-                PostClick(dialog(), id);
-            }
-            return false;
-        },
-        [] {});
-}
-
-void Walkthrough::Settle()
-{
-    while (!Done() && m_steps[m_next].afterMs == 0 && m_steps[m_next].ready())
-        m_steps[m_next++].act();
-}
-
-std::string Walkthrough::Pending() const
-{
-    return Done() ? "(none)" : "step " + std::to_string(m_next) + ": " + m_steps[m_next].what;
-}
-
-void CALLBACK Walkthrough::OnTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    if (g_pWalk != NULL && g_pWalk->m_timer == id)
-        g_pWalk->Tick();
-}
-
-namespace
-{
-BOOL CALLBACK CancelDialog(HWND hWnd, LPARAM)
-{
-    char cls[16];
-    if (GetClassNameA(hWnd, cls, sizeof(cls)) && strcmp(cls, "#32770") == 0)
-        PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
-}
-} // namespace
-
-void Walkthrough::Tick()
-{
-    if (m_bInTick)
-        return;
-    m_bInTick = true;
-    if (m_watch)
-        m_watch();
-    if (Done())
-    {
-        if (GetTickCount() - m_since > kStepTimeoutMs)
-        {
-            ADD_FAILURE() << "a dialog stayed up after the last step";
-            m_since = GetTickCount();
-            EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
-        }
-    }
-    else
-    {
-        const Step& step = m_steps[m_next];
-        const DWORD waited = GetTickCount() - m_since;
-        if (waited >= step.afterMs && step.ready())
-        {
-            Act act = step.act;
-            ++m_next;
-            m_since = GetTickCount();
-            act();
-        }
-        else if (waited > kStepTimeoutMs + step.afterMs)
-        {
-            ADD_FAILURE() << "waited in vain for " << Pending();
-            m_next = m_steps.size();
-            EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
-        }
-    }
-    m_bInTick = false;
 }
 
 void NoticeAnswerer::Tick()
@@ -286,16 +158,14 @@ void NoticeAnswerer::Tick()
 MachineHive::MachineHive(const Machine& m)
 {
     SetEnvironmentVariableA("QBX_STUB_USER_PRIV", m.admin ? "2" : "1"); // USER_PRIV_ADMIN, USER_PRIV_USER
-    if (m.installed)
-        SetString(kProductKey, "VersionStr", "1.00");
-    AddPrinter(kDefaultPrinter, kUsbPort);
-    SetString(kServiceKey, "0", m.port == PortRight ? kUsbSetting : "VTvLpt0");
+    MachineImage image;
+    image.productInstalled = m.installed;
+    image.portSetting = m.port == PortRight ? kUsbSetting : kWrongSetting;
+    image.driverActive = m.driver == DriverActive;
+    KeySink sink(Root());
+    EXPECT_TRUE(WriteMachine(image, sink)) << "the machine could not be written";
     if (m.port == PortWrongLocked)
         MakeReadOnly(kServiceKey);
-    const std::string control = kUsbControlKey;
-    SetString(control.substr(0, control.rfind('\\')), "DeviceDesc", "USB Printing Support");
-    if (m.driver == DriverActive)
-        SetString(kUsbControlKey, "ActiveService", "usbprint");
 }
 
 std::string MachineHive::PortSetting() const

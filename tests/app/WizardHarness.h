@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "MachineImage.h"
 #include "PrivateHive.h"
 #include "ProgramTexts.h"
 #include "QbxMenderDlg.h"
 #include "Scratch.h"
+#include "WindowDriver.h"
 
 // The wizard as the program runs it, with what a test cannot see from
 // outside recorded on the way: the button text when the window first shows,
@@ -70,61 +72,6 @@ int ProgressPos(HWND hWizard);
 // Low and high bound of the progress bar.
 std::pair<int, int> ProgressRange(HWND hWizard);
 
-// A user at the wizard: each step waits for what a user would wait for on
-// the screen, then acts, mostly by posting input. A thread timer drives the
-// steps, and the wizard's modal loop, those of the dialogs it opens and the
-// diagnosis's pauses all dispatch it, so every input is handled by the loop
-// that would handle a real one. A step that waits too long fails the test and
-// closes every dialog of the thread, as does a dialog that stays up long
-// after the last step.
-class Walkthrough
-{
-public:
-    typedef std::function<bool()> Ready;
-    typedef std::function<void()> Act;
-
-    Walkthrough();
-    ~Walkthrough();
-
-    Walkthrough& When(const std::string& what, const Ready& ready, const Act& act);
-    // On the next tick after the step before.
-    Walkthrough& Then(const std::string& what, const Act& act);
-    // Once ms have passed since the step before.
-    Walkthrough& After(DWORD ms, const std::string& what, const Act& act);
-    // Clicks control id of the dialog that dialog() names, and clicks again
-    // every half second until taken() is true, as a user clicks again when
-    // nothing happened: under Wine a posted click is now and then lost when
-    // another program's window comes to the front meanwhile.
-    Walkthrough& Click(const std::string& what, const std::function<HWND()>& dialog, int id, const Ready& taken);
-    // Runs on every tick, before the step that is due.
-    void Watch(const Act& watch) { m_watch = watch; }
-
-    // Runs the steps that are ready now, without waiting for a tick: the
-    // last one waits for the dialog to go, which no tick sees any more.
-    void Settle();
-    bool Done() const { return m_next == m_steps.size(); }
-    // The step that was never reached, for a failure message.
-    std::string Pending() const;
-
-private:
-    struct Step
-    {
-        std::string what;
-        Ready ready;
-        Act act;
-        DWORD afterMs;
-    };
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
-    void Tick();
-
-    std::vector<Step> m_steps;
-    size_t m_next;
-    DWORD m_since;
-    UINT_PTR m_timer;
-    bool m_bInTick;
-    Act m_watch;
-};
-
 // Answers the driver notice whenever it comes up: ticks "Understand", then
 // presses OK, each again as long as it has not taken. Call it from a watch.
 class NoticeAnswerer
@@ -174,7 +121,6 @@ public:
     // The service's USB setting, or "(none)".
     std::string PortSetting() const;
 };
-extern const char kUsbControlKey[];
 
 // The stand-in installer library in a folder of its own at the front of
 // PATH, for the object's lifetime. returning: what its entry point returns.

@@ -236,17 +236,17 @@ TEST_F(Wizard, RepairPageForEachOutcome)
     };
     const std::vector<Case> cases = {
         {"port repaired", PortWrong, DriverActive, Absent, kPortRepaired, "VTvUsb0", 0},
-        {"port not writable", PortWrongLocked, DriverActive, Absent, kFailed, "VTvLpt0", 0},
+        {"port not writable", PortWrongLocked, DriverActive, Absent, kFailed, kWrongSetting, 0},
         {"driver repaired", PortRight, DriverMissing, Succeeds, kDriverRepaired, "VTvUsb0", 1},
         {"installer absent", PortRight, DriverMissing, Absent, kFailed, "VTvUsb0", 0},
         {"installer fails", PortRight, DriverMissing, Fails, kFailed, "VTvUsb0", 1},
         {"both repaired", PortWrong, DriverMissing, Succeeds, std::string(kPortRepaired) + kDriverRepaired, "VTvUsb0",
          1},
         {"port fails, driver repaired", PortWrongLocked, DriverMissing, Succeeds,
-         std::string(kFailed) + kDriverRepaired, "VTvLpt0", 1},
+         std::string(kFailed) + kDriverRepaired, kWrongSetting, 1},
         {"port repaired, installer fails", PortWrong, DriverMissing, Fails, std::string(kPortRepaired) + kFailed,
          "VTvUsb0", 1},
-        {"both fail", PortWrongLocked, DriverMissing, Absent, std::string(kFailed) + kFailed, "VTvLpt0", 0},
+        {"both fail", PortWrongLocked, DriverMissing, Absent, std::string(kFailed) + kFailed, kWrongSetting, 0},
     };
     for (const Case& c : cases)
     {
@@ -261,7 +261,7 @@ TEST_F(Wizard, RepairPageForEachOutcome)
         Walkthrough walk;
         walk.Watch([&] { notice.Tick(); });
         WhenShowing(walk, dlg);
-        ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kNext, GetItemText(dlg.m_hWnd, IDOK)); });
+        ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kNext, ReadItemText(dlg.m_hWnd, IDOK)); });
         ClickDefault(walk, dlg, "the repair", [&] { EXPECT_EQ(View(c.page, kFinish, true, 2), ViewOf(dlg.m_hWnd)); });
         ClickDefault(walk, dlg, "the welcome page",
                      [&]
@@ -368,7 +368,7 @@ TEST_F(Wizard, ChecksThePortBeforeTheFirstPauseAndTheDriverAfterIt)
     };
     const Case cases[] = {
         {"port put right, driver lost", {true, true, PortWrong, DriverActive}, kUsbSetting, false, kBothProblemsPage},
-        {"port broken, driver back", {true, true, PortRight, DriverMissing}, "VTvLpt0", true, kNoProblemPage},
+        {"port broken, driver back", {true, true, PortRight, DriverMissing}, kWrongSetting, true, kNoProblemPage},
     };
     for (const Case& c : cases)
     {

@@ -242,22 +242,22 @@ TEST(UsbDriverCheck, RepairShowsTheNoticeThenCallsTheInstaller)
 
         bool bLoadedUnderNotice = true;
         std::string callsUnderNotice = "?";
-        ModalScript script;
-        script.When(kNoticeCaption,
-                    [&](HWND hDlg)
-                    {
-                        bLoadedUnderNotice = GetModuleHandleA(library.c_str()) != NULL;
-                        callsUnderNotice = GetEnv("QBX_STUB_VTINST_CALLS");
-                        if (c.tickAndOk)
-                            PostClick(hDlg, IDC_UNDERSTAND);
-                        else
-                            PostKey(hDlg, VK_ESCAPE);
-                    });
+        Walkthrough walk;
+        walk.WhenDialog(kNoticeCaption,
+                        [&](HWND hDlg)
+                        {
+                            bLoadedUnderNotice = GetModuleHandleA(library.c_str()) != NULL;
+                            callsUnderNotice = GetEnv("QBX_STUB_VTINST_CALLS");
+                            if (c.tickAndOk)
+                                PostClick(hDlg, IDC_UNDERSTAND);
+                            else
+                                PostKey(hDlg, VK_ESCAPE);
+                        });
         if (c.tickAndOk)
-            script.When(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
+            walk.WhenDialog(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
 
         EXPECT_EQ(c.result, check.Repair());
-        EXPECT_TRUE(script.Done()) << "the notice was not shown, or not left";
+        EXPECT_TRUE(walk.Done()) << "the notice was not shown, or not left";
         EXPECT_FALSE(bLoadedUnderNotice) << "the library was loaded before the notice was read";
         EXPECT_EQ("", callsUnderNotice);
         EXPECT_EQ(NULL, GetModuleHandleA(library.c_str())) << "the library was not released";

@@ -394,37 +394,56 @@ TEST(UsbPortCheck, RepairWritesTheSettingExactlyWhereItBelongs)
 }
 
 // Value "0" of any type and size: Check reads at most 256 bytes and finds a
-// problem exactly when a REG_SZ that fits reads, up to its first NUL, as
-// something else than "VTvUsb0".
+// problem only in a REG_SZ that fits, when it reads, up to its first NUL, as
+// something else than "VTvUsb0". The data start with "VTvUsb0".
 TEST(UsbPortCheck, CheckCopesWithAnyStoredSetting)
 {
-    PlayWindows xp(kWinXP);
-    for (size_t t = 0; t < sizeof(kTypes) / sizeof(kTypes[0]); ++t)
+    struct Row
     {
-        DeviceHive hive; // each combination replaces the value
-        for (size_t s = 0; s < sizeof(kSizes) / sizeof(kSizes[0]); ++s)
-            for (int n = kNoNul; n <= kNulAfterText; ++n)
-            {
-                const Terminator term = static_cast<Terminator>(n);
-                if (!Applies(term, kSizes[s]))
-                    continue;
-                const std::string bytes = Bytes(kSizes[s], kUsbSetting, term);
-                SCOPED_TRACE(Describe(kTypes[t], bytes.size(), kTerminatorNames[n]));
-
-                const std::string fits = bytes.substr(0, 256);
-                const bool problem = kTypes[t] == REG_SZ && bytes.size() <= 256 &&
-                                     std::string(fits.c_str(), strnlen(fits.c_str(), fits.size())) != kUsbSetting;
-
-                Store(hive, kServiceKey, "0", Raw(kTypes[t], bytes));
-                CUsbPortCheck check;
-                EXPECT_EQ(problem, check.Check());
-            }
+        size_t size;
+        Terminator term;
+        bool problemAsString; // as a REG_SZ; as any other type, never a problem
+    };
+    const Row rows[] = {
+        {0, kNoNul, true},
+        {1, kNoNul, true},
+        {1, kNulAtEnd, true},
+        {7, kNoNul, false},
+        {7, kNulAtEnd, true},
+        {8, kNoNul, true},
+        {8, kNulAtEnd, false},
+        {255, kNoNul, true},
+        {255, kNulAtEnd, true},
+        {255, kNulAfterText, false},
+        {256, kNoNul, true},
+        {256, kNulAtEnd, true},
+        {256, kNulAfterText, false},
+        {257, kNoNul, false},
+        {257, kNulAtEnd, false},
+        {257, kNulAfterText, false},
+        {4096, kNoNul, false},
+        {4096, kNulAtEnd, false},
+        {4096, kNulAfterText, false},
+    };
+    PlayWindows xp(kWinXP);
+    for (DWORD type : kTypes)
+    {
+        DeviceHive hive; // each row replaces the value
+        for (const Row& row : rows)
+        {
+            const std::string bytes = Bytes(row.size, kUsbSetting, row.term);
+            SCOPED_TRACE(Describe(type, bytes.size(), kTerminatorNames[row.term]));
+            Store(hive, kServiceKey, "0", Raw(type, bytes));
+            CUsbPortCheck check;
+            EXPECT_EQ(type == REG_SZ && row.problemAsString, check.Check());
+        }
     }
 }
 
 // "Current" and "Default" of any type and size: a numbered control set is
 // written only for a REG_DWORD that fits 8 bytes, and then the one its lowest
 // byte names; "Default" only when that byte differs from what "Current" left.
+// The data start with the byte 2.
 TEST(UsbPortCheck, RepairCopesWithAnyStoredSelection)
 {
     struct Round
@@ -432,11 +451,19 @@ TEST(UsbPortCheck, RepairCopesWithAnyStoredSelection)
         const char* name; // the value under test
         Stored other;     // the other value of SYSTEM\Select
     };
-    const Round rounds[] = {
-        {"Current", Missing()},
-        {"Default", Missing()},
-        {"Default", Number(1)},
+    const Round rounds[] = {{"Current", Missing()}, {"Default", Missing()}, {"Default", Number(1)}};
+    struct Row // a REG_DWORD of up to 8 bytes, and the numbered sets written in each round
+    {
+        size_t size;
+        Terminator term;
+        std::set<int> written[3];
     };
+    const Row dwords[] = {
+        {0, kNoNul, {{0}, {}, {1}}},        {1, kNoNul, {{2}, {2}, {1, 2}}},    {1, kNulAtEnd, {{0}, {}, {0, 1}}},
+        {7, kNoNul, {{2}, {2}, {1, 2}}},    {7, kNulAtEnd, {{2}, {2}, {1, 2}}}, {8, kNoNul, {{2}, {2}, {1, 2}}},
+        {8, kNulAtEnd, {{2}, {2}, {1, 2}}},
+    };
+    const std::set<int> otherwise[3] = {{}, {}, {1}}; // any other type, or a longer REG_DWORD
     const std::string repaired(kUsbSetting, sizeof(kUsbSetting));
     PlayWindows xp(kWinXP);
     // Repair acts on the answer of the last Check and does not look at the
@@ -447,41 +474,33 @@ TEST(UsbPortCheck, RepairCopesWithAnyStoredSelection)
         device.SetString(kServiceKey, "0", "wrong");
         ASSERT_TRUE(check.Check());
     }
-    for (size_t r = 0; r < sizeof(rounds) / sizeof(rounds[0]); ++r)
-        for (size_t t = 0; t < sizeof(kTypes) / sizeof(kTypes[0]); ++t)
-            for (size_t s = 0; s < sizeof(kSizes) / sizeof(kSizes[0]); ++s)
+    for (size_t r = 0; r < 3; ++r)
+        for (DWORD type : kTypes)
+            for (size_t size : kSizes)
                 for (int n = kNoNul; n <= kNulAtEnd; ++n)
                 {
                     const Terminator term = static_cast<Terminator>(n);
-                    if (!Applies(term, kSizes[s]))
+                    if (!Applies(term, size))
                         continue;
                     const Round& round = rounds[r];
                     const bool testingCurrent = round.name[0] == 'C';
-                    // The lowest byte names control set 2, whatever the type.
-                    const std::string bytes = Bytes(kSizes[s], "\x02", term);
+                    const std::string bytes = Bytes(size, "\x02", term);
                     SCOPED_TRACE(std::string(round.name) + (round.other.present ? " (Current 1): " : ": ") +
-                                 Describe(kTypes[t], bytes.size(), kTerminatorNames[n]));
-
-                    // The model: the control sets that end up written.
-                    std::set<int> sets;
-                    int kept = 0; // lowest byte of the buffer after "Current"
-                    if (!testingCurrent && round.other.present)
-                        sets.insert(kept = 1);
-                    const bool counts = kTypes[t] == REG_DWORD && bytes.size() <= 8;
-                    const int low = bytes.empty() ? kept : static_cast<unsigned char>(bytes[0]);
-                    if (counts && (testingCurrent || low != kept))
-                        sets.insert(low);
+                                 Describe(type, bytes.size(), kTerminatorNames[n]));
+                    const std::set<int>* sets = &otherwise[r];
+                    for (const Row& row : dwords)
+                        if (type == REG_DWORD && row.size == size && row.term == term)
+                            sets = &row.written[r];
 
                     ServiceHive hive;
                     hive.SetString(kServiceKey, "0", "wrong");
-                    Store(hive, kSelectKey, round.name, Raw(kTypes[t], bytes));
+                    Store(hive, kSelectKey, round.name, Raw(type, bytes));
                     Store(hive, kSelectKey, testingCurrent ? "Default" : "Current", round.other);
 
                     HiveDump expected = hive.Dump();
                     expected[ValuePath(kServiceKey, "0")] = HiveEntry{false, REG_SZ, repaired};
-                    for (int set = 0; set <= 2; ++set)
-                        if (sets.count(set))
-                            expected[ValuePath(ControlSetKey(set), "0")] = HiveEntry{false, REG_SZ, repaired};
+                    for (int set : *sets)
+                        expected[ValuePath(ControlSetKey(set), "0")] = HiveEntry{false, REG_SZ, repaired};
                     EXPECT_EQ(0, check.Repair());
                     const HiveDump after = hive.Dump();
                     EXPECT_TRUE(expected == after) << DescribeDifference(expected, after);

@@ -53,12 +53,12 @@ LRESULT CALLBACK RecordFirstFocus(int nCode, WPARAM wParam, LPARAM lParam)
 
 void ExpectOpeningState(HWND hDlg)
 {
-    EXPECT_EQ("Important Notice", GetItemText(hDlg, IDC_NOTICE_HEADING));
+    EXPECT_EQ("Important Notice", ReadItemText(hDlg, IDC_NOTICE_HEADING));
     EXPECT_EQ("Be sure to click Continue Anyway, when this screen appears.\r\n"
               "You can continue the installation with no problem.",
-              GetItemText(hDlg, IDC_NOTICE_BODY));
-    EXPECT_EQ("Understand", GetItemText(hDlg, IDC_UNDERSTAND));
-    EXPECT_EQ("OK", GetItemText(hDlg, IDOK));
+              ReadItemText(hDlg, IDC_NOTICE_BODY));
+    EXPECT_EQ("Understand", ReadItemText(hDlg, IDC_UNDERSTAND));
+    EXPECT_EQ("OK", ReadItemText(hDlg, IDOK));
     EXPECT_EQ(BST_UNCHECKED, BoxState(hDlg));
     EXPECT_FALSE(OkEnabled(hDlg));
     EXPECT_EQ(GetDlgItem(hDlg, IDC_UNDERSTAND), g_hFirstFocus) << "the focus went elsewhere first";
@@ -177,12 +177,12 @@ TEST(XpNoticeDlg, OpensWithTextsInPlaceOkGreyedAndOnlyTheHeadingRed)
     g_hFirstFocus = NULL;
     HHOOK hHook = SetWindowsHookExA(WH_CBT, RecordFirstFocus, NULL, GetCurrentThreadId());
     CXpNoticeDlg dlg;
-    ModalScript script;
-    script.When(kNoticeCaption, ExpectOpeningState).When(kNoticeCaption, ExpectEverythingVisible);
-    script.When(kNoticeCaption, ExpectOnlyTheHeadingRed)
-        .When(kNoticeCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
+    Walkthrough walk;
+    walk.WhenDialog(kNoticeCaption, ExpectOpeningState).WhenDialog(kNoticeCaption, ExpectEverythingVisible);
+    walk.WhenDialog(kNoticeCaption, ExpectOnlyTheHeadingRed)
+        .WhenDialog(kNoticeCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
-    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(walk.Done());
     UnhookWindowsHookEx(hHook);
 }
 
@@ -206,22 +206,22 @@ TEST(XpNoticeDlg, UnderstandSwitchesOk)
         {"click to tick", [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); }},
     };
     CXpNoticeDlg dlg;
-    ModalScript script;
+    Walkthrough walk;
     bool bTicked = false;
     for (const Toggle& t : toggles)
     {
-        script.When(kNoticeCaption, t.act);
-        script.When(kNoticeCaption,
-                    [&bTicked, &t](HWND hDlg)
-                    {
-                        bTicked = !bTicked;
-                        EXPECT_EQ(bTicked ? BST_CHECKED : BST_UNCHECKED, BoxState(hDlg)) << t.name;
-                        EXPECT_EQ(bTicked, OkEnabled(hDlg)) << t.name;
-                    });
+        walk.WhenDialog(kNoticeCaption, t.act);
+        walk.WhenDialog(kNoticeCaption,
+                        [&bTicked, &t](HWND hDlg)
+                        {
+                            bTicked = !bTicked;
+                            EXPECT_EQ(bTicked ? BST_CHECKED : BST_UNCHECKED, BoxState(hDlg)) << t.name;
+                            EXPECT_EQ(bTicked, OkEnabled(hDlg)) << t.name;
+                        });
     }
-    script.When(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
+    walk.WhenDialog(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
     EXPECT_EQ(IDOK, dlg.DoModal());
-    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(walk.Done());
 }
 
 // Escape leaves in either state; OK, by mouse or Enter, only once the box is
@@ -246,13 +246,14 @@ TEST(XpNoticeDlg, WaysOut)
     {
         SCOPED_TRACE(c.name);
         CXpNoticeDlg dlg;
-        ModalScript script;
+        Walkthrough walk;
         if (c.tick)
-            script.When(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); });
+            walk.WhenDialog(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDC_UNDERSTAND); });
         for (UINT key : c.keys)
-            script.When(kNoticeCaption, [key](HWND hDlg) { key == 0 ? PostClick(hDlg, IDOK) : PostKey(hDlg, key); });
+            walk.WhenDialog(kNoticeCaption,
+                            [key](HWND hDlg) { key == 0 ? PostClick(hDlg, IDOK) : PostKey(hDlg, key); });
         EXPECT_EQ(c.result, dlg.DoModal());
-        EXPECT_TRUE(script.Done());
+        EXPECT_TRUE(walk.Done());
     }
 }
 
@@ -264,28 +265,28 @@ TEST(XpNoticeDlg, HeadingKeepsItsBoldFont)
     HFONT hHeading = NULL;
     {
         CXpNoticeDlg dlg;
-        ModalScript script;
-        script.When(kNoticeCaption,
-                    [&hHeading](HWND hDlg)
-                    {
-                        hHeading = FontHandle(hDlg, IDC_NOTICE_HEADING);
-                        EXPECT_NE(hHeading, FontHandle(hDlg, IDC_NOTICE_BODY));
-                        InvalidateRect(hDlg, NULL, TRUE);
-                        UpdateWindow(hDlg);
-                    });
-        script.When(kNoticeCaption,
-                    [&hHeading](HWND hDlg)
-                    {
-                        EXPECT_EQ(hHeading, FontHandle(hDlg, IDC_NOTICE_HEADING));
-                        LOGFONTA lf = LogFont(hHeading);
-                        EXPECT_EQ(MulDiv(-16, ScreenDpi(), 96), lf.lfHeight);
-                        EXPECT_EQ(FW_BOLD, lf.lfWeight);
-                        EXPECT_STREQ("Arial", lf.lfFaceName);
-                        EXPECT_NE(FW_BOLD, LogFont(FontHandle(hDlg, IDC_NOTICE_BODY)).lfWeight);
-                        PostKey(hDlg, VK_ESCAPE);
-                    });
+        Walkthrough walk;
+        walk.WhenDialog(kNoticeCaption,
+                        [&hHeading](HWND hDlg)
+                        {
+                            hHeading = FontHandle(hDlg, IDC_NOTICE_HEADING);
+                            EXPECT_NE(hHeading, FontHandle(hDlg, IDC_NOTICE_BODY));
+                            InvalidateRect(hDlg, NULL, TRUE);
+                            UpdateWindow(hDlg);
+                        });
+        walk.WhenDialog(kNoticeCaption,
+                        [&hHeading](HWND hDlg)
+                        {
+                            EXPECT_EQ(hHeading, FontHandle(hDlg, IDC_NOTICE_HEADING));
+                            LOGFONTA lf = LogFont(hHeading);
+                            EXPECT_EQ(MulDiv(-16, ScreenDpi(), 96), lf.lfHeight);
+                            EXPECT_EQ(FW_BOLD, lf.lfWeight);
+                            EXPECT_STREQ("Arial", lf.lfFaceName);
+                            EXPECT_NE(FW_BOLD, LogFont(FontHandle(hDlg, IDC_NOTICE_BODY)).lfWeight);
+                            PostKey(hDlg, VK_ESCAPE);
+                        });
         dlg.DoModal();
-        EXPECT_TRUE(script.Done());
+        EXPECT_TRUE(walk.Done());
     }
     ASSERT_NE(static_cast<HFONT>(NULL), hHeading);
     EXPECT_EQ(0u, GetObjectType(hHeading)) << "the heading font outlived its dialog";

@@ -15,11 +15,10 @@
 #include <vector>
 
 // Where the program looks, as a real machine with the device holds it.
-const char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Corvana R310/R520 Series";
 const char kSet1Params[] = "SYSTEM\\ControlSet001\\Services\\VTsmfpi\\Parameters";
 const char kSet2Params[] = "SYSTEM\\ControlSet002\\Services\\VTsmfpi\\Parameters";
 const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\QbxMender.exe";
-const char kBadValue[] = "VTvPar0";
+const char* const kBadValue = kWrongSetting;
 
 // One machine: the Windows it plays and what is installed and broken on it.
 struct MachineSetup
@@ -61,29 +60,18 @@ protected:
     // a numbered set, so each write of the repair shows on its own.)
     void PlayMachine(const MachineSetup& machine)
     {
-        HKEY lm = HKEY_LOCAL_MACHINE;
         // Wine settings for this program alone: the Windows it plays, and the
         // stand-in account library, in the prefix's system folder, instead of
         // Wine's own.
         ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, kAppDefaults, "Version", machine.windows));
         ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, std::string(kAppDefaults) + "\\DllOverrides", "netapi32",
                                          "native"));
-        if (machine.productInstalled)
-        {
-            ASSERT_TRUE(m_registry.SetString(lm, kProductKey, "VersionStr", "2.10"));
-        }
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Name", kDefaultPrinter));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Port", kUsbPort));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Printer Driver", kDefaultPrinter));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Print Processor", "winprint"));
-        ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Datatype", "RAW"));
-        ASSERT_TRUE(m_registry.SetString(lm, kServiceKey, "0", kBadValue));
-        ASSERT_TRUE(m_registry.SetString(lm, kSet1Params, "0", kBadValue));
-        ASSERT_TRUE(m_registry.SetString(lm, kSet2Params, "0", kBadValue));
-        ASSERT_TRUE(m_registry.SetDword(lm, kSelectKey, "Current", 1));
-        ASSERT_TRUE(m_registry.SetDword(lm, kSelectKey, "Default", 2));
-        ASSERT_TRUE(m_registry.SetString(lm, std::string(kUsbDeviceKey) + "\\5&2a3c1e0b&0&1", "Service", "VTMfcusb"));
-        ASSERT_TRUE(m_registry.CreateKey(lm, std::string(kUsbDeviceKey) + "\\5&2a3c1e0b&0&1\\Control"));
+        MachineImage image;
+        image.productInstalled = machine.productInstalled;
+        image.currentSet = 1;
+        image.defaultSet = 2;
+        ScratchSink sink(m_registry);
+        ASSERT_TRUE(WriteMachine(image, sink));
 
         ASSERT_TRUE(Install("QbxMender.exe"));
         if (machine.installerLibrary)

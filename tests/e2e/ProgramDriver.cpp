@@ -1,6 +1,6 @@
 // Driving the program from another process: a process of its own with a
 // chosen environment, windows found by walking the desktop's top-level
-// windows, texts read with WM_GETTEXT, clicks posted.
+// windows.
 #include "ProgramDriver.h"
 
 #include <string.h>
@@ -8,16 +8,6 @@
 namespace
 {
 const UINT kSendTimeoutMs = 5000;
-
-void PumpMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 DWORD WindowProcess(HWND hWnd)
 {
@@ -74,53 +64,6 @@ std::vector<char> BuildEnvironment(const std::vector<std::string>& changes)
 }
 } // namespace
 
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    for (;;)
-    {
-        PumpMessages();
-        if (pred())
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return pred();
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
-std::string ReadWindowText(HWND hWnd)
-{
-    // The text may change between the two messages: a buffer that came back
-    // full is read again, larger.
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
-        return std::string();
-    for (size_t size = length + 256;; size *= 2)
-    {
-        std::string text(size, '\0');
-        DWORD_PTR copied = 0;
-        if (!SendMessageTimeoutA(hWnd, WM_GETTEXT, size, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
-                                 kSendTimeoutMs, &copied))
-            return std::string();
-        if (copied + 1 < size)
-        {
-            text.resize(copied);
-            return text;
-        }
-    }
-}
-
-std::string ReadItemText(HWND hDlg, int id)
-{
-    HWND hItem = GetDlgItem(hDlg, id);
-    return hItem != NULL ? ReadWindowText(hItem) : std::string();
-}
-
-void PostClick(HWND hDlg, int id)
-{
-    PostMessageA(GetDlgItem(hDlg, id), BM_CLICK, 0, 0);
-}
-
 std::vector<HWND> FindWizards(const std::string& instanceName)
 {
     std::vector<HWND> found;
@@ -140,24 +83,6 @@ HWND FindWizard(DWORD pid, const std::string& instanceName)
     {
         if (WindowProcess(wizards[i]) == pid)
             return wizards[i];
-    }
-    return NULL;
-}
-
-HWND FindDialog(DWORD pid, const std::string& caption)
-{
-    const std::vector<HWND> windows = TopLevelWindows();
-    for (size_t i = 0; i < windows.size(); ++i)
-    {
-        char cls[16] = "";
-        char text[256] = "";
-        HWND hWnd = windows[i];
-        if (!IsWindowVisible(hWnd) || WindowProcess(hWnd) != pid)
-            continue;
-        GetClassNameA(hWnd, cls, sizeof(cls));
-        GetWindowTextA(hWnd, text, sizeof(text));
-        if (strcmp(cls, "#32770") == 0 && caption == text)
-            return hWnd;
     }
     return NULL;
 }

@@ -11,9 +11,7 @@
 #include <vector>
 
 #include "ProgramTexts.h"
-
-// How long a step of the program may take before the driver gives up.
-const DWORD kDriverWaitMs = 20000;
+#include "WindowKit.h"
 
 // Control ids the driver needs to find its way; the texts are in
 // ProgramTexts.h.
@@ -21,23 +19,10 @@ const int kPageTextId = 1002;      // the wizard's page text
 const int kUnderstandId = 1002;    // the notice's check box
 const UINT kAboutCommand = 0x0010; // the About entry of the system menu
 
-// Polls pred() until it holds or the time is up, handling this thread's
-// window messages meanwhile; returns pred().
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = kDriverWaitMs);
-
-// A window's text, asked of its own thread (works across processes).
-std::string ReadWindowText(HWND hWnd);
-std::string ReadItemText(HWND hDlg, int id);
-// A click as the mouse gives it, posted to the control: the caller never
-// waits for a dialog that the click opens.
-void PostClick(HWND hDlg, int id);
-
 // Visible top-level windows carrying the property name, of any process.
 std::vector<HWND> FindWizards(const std::string& instanceName);
 // The visible top-level window of the process with that property, or NULL.
 HWND FindWizard(DWORD pid, const std::string& instanceName);
-// The visible top-level dialog of the process with that caption, or NULL.
-HWND FindDialog(DWORD pid, const std::string& caption);
 // The bounding box of the process's visible top-level windows, grown by
 // margin and kept on the screen.
 RECT ProcessWindowsRect(DWORD pid, int margin);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "MachineImage.h"
+
 class ScratchRegistry
 {
 public:
@@ -44,6 +46,26 @@ private:
 
     std::vector<Key> m_created;
     std::vector<SavedValue> m_saved;
+};
+
+// A machine written into HKLM through a scratch registry, to be undone with
+// it.
+class ScratchSink : public RegistrySink
+{
+public:
+    explicit ScratchSink(ScratchRegistry& registry) : m_registry(registry) {}
+    bool SetString(const std::string& path, const std::string& name, const std::string& text) override
+    {
+        return m_registry.SetString(HKEY_LOCAL_MACHINE, path, name, text);
+    }
+    bool SetDword(const std::string& path, const std::string& name, DWORD value) override
+    {
+        return m_registry.SetDword(HKEY_LOCAL_MACHINE, path, name, value);
+    }
+    bool CreateKey(const std::string& path) override { return m_registry.CreateKey(HKEY_LOCAL_MACHINE, path); }
+
+private:
+    ScratchRegistry& m_registry;
 };
 
 // Whether the key exists.

@@ -56,19 +56,27 @@ protected:
     }
 
     // Stores the product's value name as every type, size and NUL place in
-    // turn, and checks each with check(size, nul).
-    void ForEachStoredValue(const char* name, const std::vector<size_t>& sizes,
-                            const std::function<void(size_t, NulAt)>& check)
+    // turn, and compares answer() with the row's expectation.
+    // One size of the value, and the answer expected of the check with no
+    // NUL in the data and with one (last or inside).
+    struct SizeRow
+    {
+        size_t size;
+        bool noNul;
+        bool withNul;
+    };
+    void ForEachStoredValue(const char* name, const std::vector<SizeRow>& rows, const std::function<bool()>& answer)
     {
         for (DWORD type : kAnyTypes)
-            for (size_t size : sizes)
+            for (const SizeRow& row : rows)
                 for (NulAt nul : kNulPlaces)
                 {
-                    if (size == 0 && nul != NUL_NONE)
+                    if (row.size == 0 && nul != NUL_NONE)
                         continue;
-                    SCOPED_TRACE(testing::Message() << "type " << type << ", " << size << " bytes, " << kNulNames[nul]);
-                    m_hive.SetExact(kProductKey, name, type, Filled(size, nul));
-                    check(size, nul);
+                    SCOPED_TRACE(testing::Message()
+                                 << "type " << type << ", " << row.size << " bytes, " << kNulNames[nul]);
+                    m_hive.SetExact(kProductKey, name, type, Filled(row.size, nul));
+                    EXPECT_EQ(nul == NUL_NONE ? row.noNul : row.withNul, answer());
                 }
     }
 
@@ -84,8 +92,9 @@ TEST_F(SysEnv, ProductInstalledWhenItsMarkerCanBeRead)
     EXPECT_FALSE(m_env.IsProductInstalled()) << "the key without the marker";
 
     // A marker of any type and content counts when it fits 256 bytes.
-    ForEachStoredValue("VersionStr", {0, 1, 7, 8, 255, 256, 257, 4096},
-                       [&](size_t size, NulAt) { EXPECT_EQ(size <= 256, m_env.IsProductInstalled()); });
+    const std::vector<SizeRow> rows = {{0, true, true},   {1, true, true},   {7, true, true},     {8, true, true},
+                                       {255, true, true}, {256, true, true}, {257, false, false}, {4096, false, false}};
+    ForEachStoredValue("VersionStr", rows, [&] { return m_env.IsProductInstalled(); });
 }
 
 TEST_F(SysEnv, PrinterOnTheUsbPort)
@@ -141,18 +150,18 @@ TEST_F(SysEnv, OnlyTheUsbPortKindIsKnown)
     EXPECT_TRUE(m_env.IsPrinterPort(PORT_USB));
 }
 
-// The default name is used exactly when the value cannot be read into the
-// 260-byte buffer or holds no NUL there; a name that is used names no
-// printer here, while the default printer is on the USB port.
+// The default name is used when the value cannot be read into the 260-byte
+// buffer or holds no NUL there; a name that is used names no printer here,
+// while the default printer is on the USB port.
 TEST_F(SysEnv, PrinterNameOfAnyTypeAndSize)
 {
     m_hive.AddPrinter(kDefaultPrinter, kUsbPort);
-    ForEachStoredValue("PRINTERNAME", {0, 1, 7, 8, 255, 256, 257, 259, 260, 261, 4096},
-                       [&](size_t size, NulAt nul)
-                       {
-                           const bool nameUsed = size < MAX_PATH || (size == MAX_PATH && nul != NUL_NONE);
-                           EXPECT_EQ(!nameUsed, m_env.IsPrinterPort(PORT_USB));
-                       });
+    // true: the default printer was used.
+    const std::vector<SizeRow> rows = {{0, false, false},   {1, false, false},   {7, false, false},
+                                       {8, false, false},   {255, false, false}, {256, false, false},
+                                       {257, false, false}, {259, false, false}, {260, true, false},
+                                       {261, true, true},   {4096, true, true}};
+    ForEachStoredValue("PRINTERNAME", rows, [&] { return m_env.IsPrinterPort(PORT_USB); });
 }
 
 TEST_F(SysEnv, PortTextMustFitItsBuffer)

@@ -29,10 +29,10 @@ protected:
 TEST(CDialog, OkRunsTheExchangeAndEndsWithIdok)
 {
     CCountingDialog dlg;
-    ModalScript script;
-    script.When(kAboutCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
+    Walkthrough walk;
+    walk.WhenDialog(kAboutCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
     EXPECT_EQ(IDOK, dlg.DoModal());
-    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(walk.Done());
     EXPECT_EQ(2, dlg.m_nExchanges); // into the controls at start, out of them at OK
     EXPECT_EQ(1, dlg.m_nSaves);
     EXPECT_EQ(NULL, dlg.m_hWnd);
@@ -41,9 +41,9 @@ TEST(CDialog, OkRunsTheExchangeAndEndsWithIdok)
 TEST(CDialog, EscapeEndsWithIdcancel)
 {
     CCountingDialog dlg;
-    ModalScript script;
-    script.When(kAboutCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
+    Walkthrough walk;
+    walk.WhenDialog(kAboutCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
-    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(walk.Done());
     EXPECT_EQ(1, dlg.m_nExchanges);
 }

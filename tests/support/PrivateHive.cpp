@@ -1,21 +1,51 @@
 // PrivateHive: scratch HKLM per test through RegOverridePredefKey.
 #include "PrivateHive.h"
 
-#include <gtest/gtest.h>
 #include <sddl.h>
+#include <stdio.h>
 
 #include <sstream>
 
+#include "MachineImage.h"
+
 namespace
 {
-std::string CurrentTestName()
+void PrintFailure(const std::string& what)
 {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info != NULL ? std::string(info->test_suite_name()) + "." + info->name() : "hive";
-    for (size_t i = 0; i < name.size(); ++i)
-        if (name[i] == '/' || name[i] == '\\')
-            name[i] = '_';
-    return name;
+    fprintf(stderr, "%s\n", what.c_str());
+}
+
+std::string ProcessHiveName()
+{
+    return "hive";
+}
+
+// Deletes a key with everything below it (RegDeleteTree is Vista's).
+void DeleteTree(HKEY hParent, const std::string& path)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hParent, path.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS)
+    {
+        char name[1024]; // test keys have names longer than the documented 255
+        DWORD nameLen = sizeof(name);
+        // A subkey that cannot go ends the loop: it comes first again.
+        std::string last;
+        while (RegEnumKeyExA(hKey, 0, name, &nameLen, NULL, NULL, NULL, NULL) == ERROR_SUCCESS && last != name)
+        {
+            last = name;
+            DeleteTree(hKey, name);
+            nameLen = sizeof(name);
+        }
+        RegCloseKey(hKey);
+    }
+    RegDeleteKeyA(hParent, path.c_str());
+}
+
+bool Check(bool ok, const std::string& what)
+{
+    if (!ok)
+        g_hiveHooks.fail(what);
+    return ok;
 }
 
 void DumpKey(HKEY hKey, const std::string& path, HiveDump& out)
@@ -32,8 +62,7 @@ void DumpKey(HKEY hKey, const std::string& path, HiveDump& out)
         LONG rc = RegEnumValueA(hKey, i, name, &nameLen, NULL, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
         if (rc == ERROR_NO_MORE_ITEMS)
             break;
-        EXPECT_EQ(ERROR_SUCCESS, rc) << "enumerating values of " << path;
-        if (rc != ERROR_SUCCESS)
+        if (!Check(rc == ERROR_SUCCESS, "enumerating values of " + path))
             break;
         data.resize(size);
         out[(path.empty() ? "" : path + "\\") + "[" + name + "]"] = HiveEntry{false, type, data};
@@ -45,8 +74,7 @@ void DumpKey(HKEY hKey, const std::string& path, HiveDump& out)
         LONG rc = RegEnumKeyExA(hKey, i, name, &nameLen, NULL, NULL, NULL, NULL);
         if (rc == ERROR_NO_MORE_ITEMS)
             break;
-        EXPECT_EQ(ERROR_SUCCESS, rc) << "enumerating keys of " << path;
-        if (rc != ERROR_SUCCESS)
+        if (!Check(rc == ERROR_SUCCESS, "enumerating keys of " + path))
             break;
         HKEY hSub;
         if (RegOpenKeyExA(hKey, name, 0, KEY_READ, &hSub) == ERROR_SUCCESS)
@@ -76,19 +104,24 @@ std::string Printable(const HiveEntry& e)
 }
 } // namespace
 
+HiveHooks g_hiveHooks = {PrintFailure, ProcessHiveName};
+
 PrivateHive::PrivateHive(const std::string& name) : m_hRoot(NULL)
 {
-    m_path = std::string(kTestHiveParent) + "\\" + (name.empty() ? CurrentTestName() : name) + "." +
+    m_path = std::string(kTestHiveParent) + "\\" + (name.empty() ? g_hiveHooks.defaultName() : name) + "." +
              std::to_string(GetCurrentProcessId());
-    RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
+    DeleteTree(HKEY_CURRENT_USER, m_path);
     LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_hRoot, NULL);
-    if (rc != ERROR_SUCCESS)
+    if (!Check(rc == ERROR_SUCCESS, "cannot create the private hive " + m_path + ": " + std::to_string(rc)))
     {
-        ADD_FAILURE() << "cannot create the private hive " << m_path << ": " << rc;
+        m_hRoot = NULL;
         return;
     }
-    rc = RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_hRoot);
-    EXPECT_EQ(ERROR_SUCCESS, rc) << "RegOverridePredefKey";
+    if (!Check(RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_hRoot) == ERROR_SUCCESS, "RegOverridePredefKey failed"))
+    {
+        RegCloseKey(m_hRoot);
+        m_hRoot = NULL;
+    }
 }
 
 PrivateHive::~PrivateHive()
@@ -96,57 +129,51 @@ PrivateHive::~PrivateHive()
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, NULL);
     if (m_hRoot != NULL)
         RegCloseKey(m_hRoot);
-    RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
+    DeleteTree(HKEY_CURRENT_USER, m_path);
 }
 
-void PrivateHive::CreateKey(const std::string& path)
+bool PrivateHive::CreateKey(const std::string& path)
 {
-    HKEY hKey;
-    LONG rc = RegCreateKeyExA(m_hRoot, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL);
-    ASSERT_EQ(ERROR_SUCCESS, rc) << "creating " << path;
-    RegCloseKey(hKey);
+    return Check(KeySink(m_hRoot).CreateKey(path), "creating " + path);
 }
 
-void PrivateHive::SetValue(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size)
+bool PrivateHive::SetValue(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size)
 {
-    HKEY hKey;
-    LONG rc = RegCreateKeyExA(m_hRoot, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL);
-    ASSERT_EQ(ERROR_SUCCESS, rc) << "creating " << path;
-    rc = RegSetValueExA(hKey, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(hKey);
-    ASSERT_EQ(ERROR_SUCCESS, rc) << "setting " << path << "\\" << name;
+    return Check(KeySink(m_hRoot).SetValue(path, name, type, data, size), "setting " + path + "\\" + name);
 }
 
-void PrivateHive::SetExact(const std::string& path, const std::string& name, DWORD type, const std::string& bytes)
+bool PrivateHive::SetExact(const std::string& path, const std::string& name, DWORD type, const std::string& bytes)
 {
     const std::string buffer = bytes + '\x7f';
-    SetValue(path, name, type, buffer.data(), static_cast<DWORD>(bytes.size()));
+    if (!SetValue(path, name, type, buffer.data(), static_cast<DWORD>(bytes.size())))
+        return false;
     DWORD stored = 0xdeadbeef;
-    ASSERT_EQ(bytes, Value(path, name, &stored)) << path << "\\" << name << " holds other bytes";
-    ASSERT_EQ(type, stored) << path << "\\" << name;
+    return Check(Value(path, name, &stored) == bytes && stored == type,
+                 path + "\\" + name + " holds other bytes, or another type");
 }
 
-void PrivateHive::SetString(const std::string& path, const std::string& name, const std::string& text, DWORD type)
+bool PrivateHive::SetString(const std::string& path, const std::string& name, const std::string& text, DWORD type)
 {
-    SetValue(path, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
+    return SetValue(path, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
-void PrivateHive::SetDword(const std::string& path, const std::string& name, DWORD value)
+bool PrivateHive::SetDword(const std::string& path, const std::string& name, DWORD value)
 {
-    SetValue(path, name, REG_DWORD, &value, sizeof(value));
+    return SetValue(path, name, REG_DWORD, &value, sizeof(value));
 }
 
 void PrivateHive::DeleteKey(const std::string& path)
 {
-    RegDeleteTreeA(m_hRoot, path.c_str());
-    RegDeleteKeyA(m_hRoot, path.c_str());
+    DeleteTree(m_hRoot, path);
 }
 
-void PrivateHive::MakeReadOnly(const std::string& path)
+bool PrivateHive::MakeReadOnly(const std::string& path)
 {
     PSECURITY_DESCRIPTOR sd = NULL;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)(A;;SD;;;WD)", SDDL_REVISION_1,
-                                                                     &sd, NULL));
+    if (!Check(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)(A;;SD;;;WD)", SDDL_REVISION_1, &sd,
+                                                                    NULL) != FALSE,
+               "no security descriptor"))
+        return false;
     HKEY hKey;
     LONG rc = RegOpenKeyExA(m_hRoot, path.c_str(), 0, KEY_ALL_ACCESS, &hKey);
     if (rc == ERROR_SUCCESS)
@@ -155,11 +182,12 @@ void PrivateHive::MakeReadOnly(const std::string& path)
         RegCloseKey(hKey);
     }
     LocalFree(sd);
-    ASSERT_EQ(ERROR_SUCCESS, rc) << "locking " << path;
+    if (!Check(rc == ERROR_SUCCESS, "locking " + path))
+        return false;
     rc = RegOpenKeyExA(m_hRoot, path.c_str(), 0, KEY_ALL_ACCESS, &hKey);
     if (rc == ERROR_SUCCESS)
         RegCloseKey(hKey);
-    ASSERT_EQ(ERROR_ACCESS_DENIED, rc) << path << " still takes writes";
+    return Check(rc == ERROR_ACCESS_DENIED, path + " still takes writes");
 }
 
 std::string PrivateHive::Value(const std::string& path, const std::string& name, DWORD* pType) const
@@ -174,14 +202,10 @@ std::string PrivateHive::Value(const std::string& path, const std::string& name,
     return rc == ERROR_SUCCESS ? data.substr(0, size) : "(none)";
 }
 
-void PrivateHive::AddPrinter(const std::string& name, const std::string& port)
+bool PrivateHive::AddPrinter(const std::string& name, const std::string& port)
 {
-    const std::string key = "System\\CurrentControlSet\\Control\\Print\\Printers\\" + name;
-    SetString(key, "Name", name);
-    SetString(key, "Port", port);
-    SetString(key, "Printer Driver", "Generic / Text Only");
-    SetString(key, "Print Processor", "winprint");
-    SetString(key, "Datatype", "RAW");
+    KeySink sink(m_hRoot);
+    return Check(WritePrinter(sink, name, port), "adding the printer " + name);
 }
 
 HiveDump PrivateHive::Dump() const

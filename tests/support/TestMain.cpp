@@ -1,4 +1,5 @@
 // The tests' entry point: the common controls the program's dialogs use,
+// private hives that report to the running test and are named after it,
 // then GoogleTest. A run in a prefix of the DPI matrix names the DPI it was
 // set up with (QBX_EXPECT_DPI) and stops at once if the screen has another.
 #include <windows.h>
@@ -8,6 +9,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "PrivateHive.h"
+
 namespace
 {
 int ScreenDpiAtStart()
@@ -16,6 +19,21 @@ int ScreenDpiAtStart()
     const int dpi = GetDeviceCaps(hdc, LOGPIXELSY);
     ReleaseDC(NULL, hdc);
     return dpi;
+}
+
+void FailTheTest(const std::string& what)
+{
+    ADD_FAILURE() << what;
+}
+
+std::string TestName()
+{
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info != NULL ? std::string(info->test_suite_name()) + "." + info->name() : "hive";
+    for (size_t i = 0; i < name.size(); ++i)
+        if (name[i] == '/' || name[i] == '\\')
+            name[i] = '_';
+    return name;
 }
 } // namespace
 
@@ -30,6 +48,8 @@ int main(int argc, char** argv)
     }
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
+    g_hiveHooks.fail = FailTheTest;
+    g_hiveHooks.defaultName = TestName;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,69 +1,11 @@
-// Modal-dialog driving through a thread timer.
+// Modal-dialog driving through a thread timer, and what tests check of a
+// dialog on the screen.
 #include "WindowDriver.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
 
-namespace
-{
-ModalScript* g_pScript = NULL;
-const DWORD kScriptTimeoutMs = 20000;
-
-struct FindData
-{
-    const std::string* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
-{
-    FindData* data = reinterpret_cast<FindData*>(lParam);
-    char cls[64];
-    if (!IsWindowVisible(hWnd) || !GetClassNameA(hWnd, cls, sizeof(cls)) || strcmp(cls, "#32770") != 0)
-        return TRUE;
-    if (GetText(hWnd) == *data->caption)
-    {
-        data->found = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-} // namespace
-
-HWND FindThreadDialog(const std::string& caption)
-{
-    FindData data = {&caption, NULL};
-    EnumThreadWindows(GetCurrentThreadId(), FindProc, reinterpret_cast<LPARAM>(&data));
-    return data.found;
-}
-
-std::string GetText(HWND hWnd)
-{
-    int len = GetWindowTextLengthA(hWnd);
-    std::string s(len + 1, '\0');
-    len = GetWindowTextA(hWnd, &s[0], len + 1);
-    s.resize(len > 0 ? len : 0);
-    return s;
-}
-
-std::string GetItemText(HWND hDlg, int id)
-{
-    return GetText(GetDlgItem(hDlg, id));
-}
-
-void PostClick(HWND hDlg, int id)
-{
-    PostMessageA(GetDlgItem(hDlg, id), BM_CLICK, 0, 0);
-}
-
-void PostKey(HWND hDlg, UINT vk)
-{
-    HWND target = GetFocus();
-    if (target == NULL || (target != hDlg && !IsChild(hDlg, target)))
-        target = hDlg;
-    PostMessageA(target, WM_KEYDOWN, vk, 1);
-    PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
-}
+#include <memory>
 
 int ScreenDpi()
 {
@@ -119,12 +61,12 @@ BOOL CALLBACK ExpectTextFits(HWND hCtl, LPARAM)
     {
         return TRUE;
     }
-    SCOPED_TRACE("control " + std::to_string(GetDlgCtrlID(hCtl)) + " \"" + GetText(hCtl) + "\"");
+    SCOPED_TRACE("control " + std::to_string(GetDlgCtrlID(hCtl)) + " \"" + ReadWindowText(hCtl) + "\"");
     RECT client;
     GetClientRect(hCtl, &client);
     HDC hdc = GetDC(hCtl);
     HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageA(hCtl, WM_GETFONT, 0, 0)));
-    const std::string text = GetText(hCtl);
+    const std::string text = ReadWindowText(hCtl);
     RECT need = {0, 0, client.right - extra, 0};
     DrawTextA(hdc, text.c_str(), -1, &need, format | DT_CALCRECT);
     SelectObject(hdc, hOld);
@@ -140,55 +82,129 @@ void ExpectTextsFit(HWND hDlg)
     EnumChildWindows(hDlg, ExpectTextFits, 0);
 }
 
-ModalScript::ModalScript() : m_next(0), m_start(GetTickCount()), m_pOuter(g_pScript)
+namespace
 {
-    g_pScript = this;
+const DWORD kClickRetryMs = 500;
+Walkthrough* g_pWalk = NULL; // the innermost walk, the one that ticks
+} // namespace
+
+Walkthrough::Walkthrough() : m_next(0), m_since(GetTickCount()), m_bInTick(false), m_pOuter(g_pWalk)
+{
+    g_pWalk = this;
     m_timer = SetTimer(NULL, 0, 10, OnTimer);
 }
 
-ModalScript::~ModalScript()
+Walkthrough::~Walkthrough()
 {
     KillTimer(NULL, m_timer);
-    g_pScript = m_pOuter;
+    g_pWalk = m_pOuter;
 }
 
-ModalScript& ModalScript::When(const std::string& caption, const Step& step)
+Walkthrough& Walkthrough::When(const std::string& what, const Ready& ready, const Act& act)
 {
-    m_steps.push_back(Entry{caption, step});
+    m_steps.push_back(Step{what, ready, act, 0});
     return *this;
 }
 
-void CALLBACK ModalScript::OnTimer(HWND, UINT, UINT_PTR id, DWORD)
+Walkthrough& Walkthrough::WhenDialog(const std::string& caption, const DialogAct& act)
 {
-    if (g_pScript != NULL && g_pScript->m_timer == id)
-        g_pScript->Tick();
+    std::shared_ptr<HWND> phDlg(new HWND(NULL));
+    return When(
+        "the dialog \"" + caption + "\"", [caption, phDlg] { return (*phDlg = FindThreadDialog(caption)) != NULL; },
+        [act, phDlg] { act(*phDlg); });
 }
 
-void ModalScript::Tick()
+Walkthrough& Walkthrough::Then(const std::string& what, const Act& act)
 {
-    if (Done())
-        return;
-    const Entry& entry = m_steps[m_next];
-    HWND hDlg = NULL;
-    if (!entry.caption.empty())
-    {
-        hDlg = FindThreadDialog(entry.caption);
-        if (hDlg == NULL)
+    return When(
+        what, [] { return true; }, act);
+}
+
+Walkthrough& Walkthrough::After(DWORD ms, const std::string& what, const Act& act)
+{
+    m_steps.push_back(Step{what, [] { return true; }, act, ms});
+    return *this;
+}
+
+Walkthrough& Walkthrough::Click(const std::string& what, const std::function<HWND()>& dialog, int id,
+                                const Ready& taken)
+{
+    std::shared_ptr<DWORD> pClicked(new DWORD(0));
+    Then("click for " + what,
+         [dialog, id, pClicked]
+         {
+             *pClicked = GetTickCount();
+             PostClick(dialog(), id);
+         });
+    return When(
+        what,
+        [dialog, id, taken, pClicked]
         {
-            if (GetTickCount() - m_start > kScriptTimeoutMs)
+            if (taken())
+                return true;
+            if (GetTickCount() - *pClicked > kClickRetryMs)
             {
-                ADD_FAILURE() << "no dialog \"" << entry.caption << "\" came up for step " << m_next;
-                m_next = m_steps.size();
-                // Leave every dialog of this thread so that the test ends.
-                HWND hAny = GetActiveWindow();
-                if (hAny != NULL)
-                    PostMessageA(hAny, WM_COMMAND, IDCANCEL, 0);
+                *pClicked = GetTickCount();
+                PostClick(dialog(), id);
             }
-            return;
+            return false;
+        },
+        [] {});
+}
+
+void Walkthrough::Settle()
+{
+    while (!Done() && m_steps[m_next].afterMs == 0 && m_steps[m_next].ready())
+        m_steps[m_next++].act();
+}
+
+std::string Walkthrough::Pending() const
+{
+    return Done() ? "(none)" : "step " + std::to_string(m_next) + ": " + m_steps[m_next].what;
+}
+
+void CALLBACK Walkthrough::OnTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (g_pWalk != NULL && g_pWalk->m_timer == id)
+        g_pWalk->Tick();
+}
+
+void Walkthrough::GiveUp(const std::string& why)
+{
+    ADD_FAILURE() << why;
+    m_next = m_steps.size();
+    m_since = GetTickCount();
+    CancelThreadDialogs();
+}
+
+void Walkthrough::Tick()
+{
+    if (m_bInTick)
+        return;
+    m_bInTick = true;
+    if (m_watch)
+        m_watch();
+    const DWORD waited = GetTickCount() - m_since;
+    if (Done())
+    {
+        if (waited > kStepTimeoutMs)
+            GiveUp("a dialog stayed up after the last step");
+    }
+    else
+    {
+        const Step& step = m_steps[m_next];
+        if (waited >= step.afterMs && step.ready())
+        {
+            // Advance first: the step may open a modal loop of its own.
+            Act act = step.act;
+            ++m_next;
+            m_since = GetTickCount();
+            act();
+        }
+        else if (waited > kStepTimeoutMs + step.afterMs)
+        {
+            GiveUp("waited in vain for " + Pending());
         }
     }
-    // Advance first: a step may open a nested modal loop that ticks again.
-    Step step = entry.step;
-    ++m_next;
-    step(hDlg);
+    m_bInTick = false;
 }

@@ -1,6 +1,6 @@
 // Driving the program's modal dialogs from inside a test, as a user would:
 // a thread timer, which every modal loop dispatches, runs the test's steps
-// one by one whenever the dialog each step waits for is up.
+// one by one whenever what each step waits for is on the screen.
 #pragma once
 
 #include <windows.h>
@@ -9,16 +9,7 @@
 #include <string>
 #include <vector>
 
-// The visible dialog of this thread with the given caption, or NULL.
-HWND FindThreadDialog(const std::string& caption);
-std::string GetText(HWND hWnd);
-std::string GetItemText(HWND hDlg, int id);
-// A click as the mouse gives it: posted, so the handler runs in the dialog's
-// own loop and the caller does not wait for nested dialogs.
-void PostClick(HWND hDlg, int id);
-// A key press (WM_KEYDOWN/WM_KEYUP) posted to the dialog's focused control,
-// or to the dialog itself when no control has the focus.
-void PostKey(HWND hDlg, UINT vk);
+#include "WindowKit.h"
 
 // The screen's DPI, as the program sees it.
 int ScreenDpi();
@@ -28,32 +19,67 @@ SIZE IconSize(HICON hIcon);
 // measured in the control's own font against its client rectangle.
 void ExpectTextsFit(HWND hDlg);
 
-class ModalScript
+// A user at the program's dialogs: each step waits for what a user would
+// wait for on the screen, then acts, mostly by posting input. A thread timer
+// drives the steps, and every modal loop and every pause of the program
+// dispatches it, so each input is handled by the loop that would handle a
+// real one. A step that waits more than kStepTimeoutMs fails the test and
+// closes every dialog of the thread, as does a dialog that stays up that
+// long after the last step. Walks nest: one made while another is on runs
+// alone until it goes, as a step that opens a dialog of its own may need.
+class Walkthrough
 {
 public:
-    typedef std::function<void(HWND)> Step;
+    typedef std::function<bool()> Ready;
+    typedef std::function<void()> Act;
+    typedef std::function<void(HWND)> DialogAct;
+    static const DWORD kStepTimeoutMs = 20000;
 
-    ModalScript();
-    ~ModalScript();
+    Walkthrough();
+    ~Walkthrough();
 
-    // Runs step once the dialog with that caption is up (and the step before
-    // has run).
-    ModalScript& When(const std::string& caption, const Step& step);
+    Walkthrough& When(const std::string& what, const Ready& ready, const Act& act);
+    // Once this thread shows a dialog with that caption; act gets it.
+    Walkthrough& WhenDialog(const std::string& caption, const DialogAct& act);
+    // On the next tick after the step before.
+    Walkthrough& Then(const std::string& what, const Act& act);
+    // Once ms have passed since the step before.
+    Walkthrough& After(DWORD ms, const std::string& what, const Act& act);
+    // Clicks control id of the dialog that dialog() names, and clicks again
+    // every half second until taken() is true, as a user clicks again when
+    // nothing happened: under Wine a posted click is now and then lost when
+    // another program's window comes to the front meanwhile.
+    Walkthrough& Click(const std::string& what, const std::function<HWND()>& dialog, int id, const Ready& taken);
+    // Runs on every tick, before the step that is due.
+    void Watch(const Act& watch) { m_watch = watch; }
 
+    // Runs the steps that are ready now, without waiting for a tick: the
+    // last one waits for the dialog to go, which no tick sees any more.
+    void Settle();
     bool Done() const { return m_next == m_steps.size(); }
+    // The step that was never reached, for a failure message.
+    std::string Pending() const;
 
 private:
-    struct Entry
+    struct Step
     {
-        std::string caption;
-        Step step;
+        std::string what;
+        Ready ready;
+        Act act;
+        DWORD afterMs;
     };
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
     void Tick();
+    void GiveUp(const std::string& why);
 
-    std::vector<Entry> m_steps;
+    std::vector<Step> m_steps;
     size_t m_next;
+    DWORD m_since;
     UINT_PTR m_timer;
-    DWORD m_start;
-    ModalScript* m_pOuter;
+    bool m_bInTick;
+    Act m_watch;
+    Walkthrough* m_pOuter;
+
+    Walkthrough(const Walkthrough&);
+    Walkthrough& operator=(const Walkthrough&);
 };

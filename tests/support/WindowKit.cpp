@@ -1,0 +1,131 @@
+// Window helpers: texts read with WM_GETTEXT, dialogs found by class and
+// caption, input posted.
+#include "WindowKit.h"
+
+#include <string.h>
+
+#include <vector>
+
+namespace
+{
+const UINT kSendTimeoutMs = 5000;
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+    {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool IsDialog(HWND hWnd)
+{
+    char cls[16] = "";
+    return GetClassNameA(hWnd, cls, sizeof(cls)) > 0 && strcmp(cls, "#32770") == 0;
+}
+
+struct ThreadSearch
+{
+    const std::string* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindInThread(HWND hWnd, LPARAM lParam)
+{
+    ThreadSearch* search = reinterpret_cast<ThreadSearch*>(lParam);
+    if (!IsWindowVisible(hWnd) || !IsDialog(hWnd) || ReadWindowText(hWnd) != *search->caption)
+        return TRUE;
+    search->found = hWnd;
+    return FALSE;
+}
+
+BOOL CALLBACK CancelDialog(HWND hWnd, LPARAM)
+{
+    if (IsDialog(hWnd))
+        PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+} // namespace
+
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;)
+    {
+        PumpMessages();
+        if (pred())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return pred();
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+std::string ReadWindowText(HWND hWnd)
+{
+    // The text may change between the two messages: a buffer that came back
+    // full is read again, larger.
+    DWORD_PTR length = 0;
+    if (hWnd == NULL || !SendMessageTimeoutA(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+        return std::string();
+    for (size_t size = length + 256;; size *= 2)
+    {
+        std::string text(size, '\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutA(hWnd, WM_GETTEXT, size, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
+                                 kSendTimeoutMs, &copied))
+            return std::string();
+        if (copied + 1 < size)
+        {
+            text.resize(copied);
+            return text;
+        }
+    }
+}
+
+std::string ReadItemText(HWND hDlg, int id)
+{
+    return ReadWindowText(GetDlgItem(hDlg, id));
+}
+
+void PostClick(HWND hDlg, int id)
+{
+    PostMessageA(GetDlgItem(hDlg, id), BM_CLICK, 0, 0);
+}
+
+void PostKey(HWND hDlg, UINT vk)
+{
+    HWND target = GetFocus();
+    if (target == NULL || (target != hDlg && !IsChild(hDlg, target)))
+        target = hDlg;
+    PostMessageA(target, WM_KEYDOWN, vk, 1);
+    PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
+}
+
+HWND FindDialog(DWORD pid, const std::string& caption)
+{
+    for (HWND hWnd = GetWindow(GetDesktopWindow(), GW_CHILD); hWnd != NULL; hWnd = GetWindow(hWnd, GW_HWNDNEXT))
+    {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hWnd, &owner);
+        char text[256] = "";
+        if (owner == pid && IsWindowVisible(hWnd) && IsDialog(hWnd) && GetWindowTextA(hWnd, text, sizeof(text)) >= 0 &&
+            caption == text)
+            return hWnd;
+    }
+    return NULL;
+}
+
+HWND FindThreadDialog(const std::string& caption)
+{
+    ThreadSearch search = {&caption, NULL};
+    EnumThreadWindows(GetCurrentThreadId(), FindInThread, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void CancelThreadDialogs()
+{
+    EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
+}

@@ -1,0 +1,37 @@
+// Window helpers shared by the in-process window driver, the out-of-process
+// program driver, the bench and the demo: waiting while messages flow,
+// reading texts, finding dialogs, posting input as a user gives it. Free of
+// GoogleTest.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// How long a step of the program may take before a driver gives up.
+const DWORD kDriverWaitMs = 20000;
+
+// Polls pred() until it holds or the time is up, handling this thread's
+// window messages meanwhile; returns pred().
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = kDriverWaitMs);
+
+// A window's text, asked of its own thread (works across processes); "" for
+// a window that is gone or hangs.
+std::string ReadWindowText(HWND hWnd);
+std::string ReadItemText(HWND hDlg, int id);
+
+// A click as the mouse gives it, posted to the control: the caller never
+// waits for a dialog that the click opens, and the handler runs in the
+// dialog's own loop.
+void PostClick(HWND hDlg, int id);
+// A key press (WM_KEYDOWN/WM_KEYUP) posted to the dialog's focused control,
+// or to the dialog itself when no control of it has the focus.
+void PostKey(HWND hDlg, UINT vk);
+
+// The visible top-level dialog of the process with that caption, or NULL.
+HWND FindDialog(DWORD pid, const std::string& caption);
+// The visible dialog of this thread with that caption, or NULL.
+HWND FindThreadDialog(const std::string& caption);
+// Posts IDCANCEL to every dialog of this thread, to end their modal loops.
+void CancelThreadDialogs();
