@@ -3,11 +3,16 @@
 // windows, texts read with WM_GETTEXT, clicks posted.
 #include "ProgramDriver.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 namespace
 {
-const UINT kSendTimeoutMs = 5000;
+// How long the program's thread may take to answer a message.
+UINT SendTimeoutMs()
+{
+    return DriverWaitMs() / 4;
+}
 
 void PumpMessages()
 {
@@ -74,6 +79,14 @@ std::vector<char> BuildEnvironment(const std::vector<std::string>& changes)
 }
 } // namespace
 
+DWORD DriverWaitMs()
+{
+    char text[16] = "";
+    const DWORD length = GetEnvironmentVariableA("QBX_E2E_WAIT_SCALE", text, sizeof(text));
+    const unsigned long scale = length > 0 && length < sizeof(text) ? strtoul(text, NULL, 10) : 1;
+    return 20000 * (scale >= 2 && scale <= 20 ? scale : 1);
+}
+
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
@@ -93,14 +106,14 @@ std::string ReadWindowText(HWND hWnd)
     // The text may change between the two messages: a buffer that came back
     // full is read again, larger.
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+    if (!SendMessageTimeoutA(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs(), &length))
         return std::string();
     for (size_t size = length + 256;; size *= 2)
     {
         std::string text(size, '\0');
         DWORD_PTR copied = 0;
         if (!SendMessageTimeoutA(hWnd, WM_GETTEXT, size, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
-                                 kSendTimeoutMs, &copied))
+                                 SendTimeoutMs(), &copied))
             return std::string();
         if (copied + 1 < size)
         {
@@ -177,6 +190,12 @@ RECT ProcessWindowsRect(DWORD pid, int margin)
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     IntersectRect(&box, &box, &screen);
     return box;
+}
+
+bool Is32BitProgram(const std::string& exePath)
+{
+    DWORD type = SCS_64BIT_BINARY;
+    return GetBinaryTypeA(exePath.c_str(), &type) && type == SCS_32BIT_BINARY;
 }
 
 ProgramProcess::ProgramProcess()
@@ -330,7 +349,7 @@ bool WizardDriver::Cancel(ProgramProcess& process)
 bool TickUnderstand(HWND hNotice)
 {
     DWORD_PTR state = BST_UNCHECKED;
-    SendMessageTimeoutA(GetDlgItem(hNotice, kUnderstandId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+    SendMessageTimeoutA(GetDlgItem(hNotice, kUnderstandId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs(),
                         &state);
     if (state != BST_CHECKED)
         PostClick(hNotice, kUnderstandId);
@@ -348,6 +367,6 @@ bool AcceptNotice(HWND hNotice)
 void SettleWindow(HWND hWnd)
 {
     DWORD_PTR result;
-    SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+    SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs(), &result);
     WaitFor([] { return false; }, 300);
 }

@@ -12,8 +12,10 @@
 
 #include "ProgramTexts.h"
 
-// How long a step of the program may take before the driver gives up.
-const DWORD kDriverWaitMs = 20000;
+// How long a step of the program may take before the driver gives up: 20
+// seconds, times QBX_E2E_WAIT_SCALE when that is set (to 2 to 20, for a
+// program that runs under emulation).
+DWORD DriverWaitMs();
 
 // Control ids the driver needs to find its way; the texts are in
 // ProgramTexts.h.
@@ -23,7 +25,7 @@ const UINT kAboutCommand = 0x0010; // the About entry of the system menu
 
 // Polls pred() until it holds or the time is up, handling this thread's
 // window messages meanwhile; returns pred().
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = kDriverWaitMs);
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = DriverWaitMs());
 
 // A window's text, asked of its own thread (works across processes).
 std::string ReadWindowText(HWND hWnd);
@@ -42,6 +44,11 @@ HWND FindDialog(DWORD pid, const std::string& caption);
 // margin and kept on the screen.
 RECT ProcessWindowsRect(DWORD pid, int margin);
 
+// Whether the program at exePath is a 32-bit one. On 64-bit Windows such a
+// program reads HKLM\SOFTWARE through Wow6432Node and finds its system
+// libraries in SysWOW64.
+bool Is32BitProgram(const std::string& exePath);
+
 // A copy of the program, started from its own folder (which is also its
 // current directory). Ended by force if it still runs at destruction.
 class ProgramProcess
@@ -56,7 +63,7 @@ public:
     DWORD Id() const { return m_pi.dwProcessId; }
     HANDLE Handle() const { return m_pi.hProcess; }
     bool Running() const;
-    bool WaitForExit(DWORD timeoutMs = kDriverWaitMs);
+    bool WaitForExit(DWORD timeoutMs = DriverWaitMs());
     void Kill();
 
 private:
@@ -76,7 +83,7 @@ public:
     WizardDriver(DWORD pid, const std::string& instanceName);
 
     // Waits for the wizard to show its welcome page.
-    bool Attach(DWORD timeoutMs = kDriverWaitMs);
+    bool Attach(DWORD timeoutMs = DriverWaitMs());
     HWND Window() const { return m_hWnd; }
     std::string Page() const;
     std::string Button() const;

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,7 +72,7 @@ protected:
                                          "native"));
         if (machine.productInstalled)
         {
-            ASSERT_TRUE(m_registry.SetString(lm, kProductKey, "VersionStr", "2.10"));
+            ASSERT_TRUE(m_registry.SetString(lm, ProductKey(), "VersionStr", "2.10"));
         }
         ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Name", kDefaultPrinter));
         ASSERT_TRUE(m_registry.SetString(lm, kPrinterKey, "Port", kUsbPort));
@@ -139,6 +141,16 @@ protected:
     ScratchRegistry m_registry;
 
 private:
+    // Where the installed program finds the device's software: its 32-bit
+    // installer wrote the key, and a 32-bit build of the program reads it
+    // through Wow6432Node.
+    std::string ProductKey() const
+    {
+        if (!Is32BitProgram(ProgramFolder() + "payload\\QbxMender.exe"))
+            return kProductKey;
+        return std::string("SOFTWARE\\Wow6432Node") + strchr(kProductKey, '\\');
+    }
+
     ::testing::AssertionResult Install(const char* file)
     {
         return CopyBuilt(std::string("payload\\") + file, m_folder.Path());
