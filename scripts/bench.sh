@@ -7,7 +7,7 @@
 #
 # Timings and memory come from x86_64 builds run under wine64 with one
 # persistent wineserver in a prefix of the bench's own (build/bench/prefix);
-# the shipped i686 build cannot run on these machines and is only measured
+# the shipped i686 build runs here only under emulation and is only measured
 # for size.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -51,7 +51,7 @@ out=$bench_dir/figures.txt
 {
     echo "QbxMender benchmark, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
     echo "Figures 1-4: x86_64 builds under wine64, one persistent wineserver, Xvfb and a Wine-drawn desktop"
-    echo "(the shipped i686 build cannot run on this machine); start-up and memory against the minimal"
+    echo "(the shipped i686 build runs here only under emulation); start-up and memory against the minimal"
     echo "dialog program of bench/minimal."
     echo
     echo "Start-up and memory, $runs runs of each program in turns (after 2 unmeasured runs each):"

@@ -1,6 +1,7 @@
-# Shared by the project's scripts: the Debian packages the build needs, and a
-# private Wine prefix with its own wineserver and, without a display, Xvfb.
-# Every process started here is stopped again by its id in qbx_stop_wine.
+# Shared by the project's scripts: the Debian packages the build needs, what
+# 32-bit Windows programs need, and private Wine prefixes with their own
+# wineserver and, without a display, Xvfb. Every process started here is
+# stopped again by its id in qbx_stop_wine.
 
 QBX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QBX_PACKAGES=(
@@ -9,6 +10,7 @@ QBX_PACKAGES=(
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     googletest wine64 xvfb xauth
     fonts-wine fonts-liberation
+    clang python3
 )
 WINE64=/usr/lib/wine/wine64
 WINESERVER64=/usr/lib/wine/wineserver64
@@ -29,40 +31,156 @@ qbx_install_packages() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-QBX_XVFB_PID=
-QBX_WINESERVER_PIDS=()
+# --- 32-bit Windows programs --------------------------------------------
+# 64-bit Wine runs them in an ordinary (WoW64) prefix when 32-bit Wine is
+# installed and the machine runs i386 Linux programs: natively, or, where the
+# kernel refuses them, through qemu-user registered with binfmt_misc.
+QBX_I386_PACKAGES=(wine32:i386 qemu-user)
+WINE32=/usr/lib/wine/wine
+QBX_BINFMT=/proc/sys/fs/binfmt_misc
+# The usual entry for i386 ELF programs. F: the kernel opens the emulator
+# now, so it works in any mount namespace; O and C: the emulated program is
+# started as the kernel would start it, set-uid bits included.
+QBX_QEMU_I386_ENTRY=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:OCF'
 
-# qbx_start_display: exports the Wine settings and, when there is no display,
-# starts an Xvfb of our own.
-qbx_start_display() {
-    export WINELOADER=$WINE64 WINESERVER=$WINESERVER64 WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-    [ -n "${DISPLAY:-}" ] && return 0
-    local n=99 i
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    QBX_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for i in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        kill -0 "$QBX_XVFB_PID" 2>/dev/null || { qbx_log "Xvfb did not start"; return 1; }
-        sleep 0.1
-    done
-    qbx_log "Xvfb on $DISPLAY (pid $QBX_XVFB_PID)"
+# Whether 32-bit Wine starts on this machine.
+qbx_i386_runs() {
+    [ -x "$WINE32" ] && "$WINE32" --version >/dev/null 2>&1
 }
 
-# qbx_start_prefix PREFIX: creates the prefix once and starts one persistent
-# wineserver for it. WINEPREFIX is left pointing at it.
-qbx_start_prefix() {
-    export WINEPREFIX=$1
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        qbx_log "creating the Wine prefix $WINEPREFIX"
-        mkdir -p "$WINEPREFIX"
+# qbx_setup_i386: makes 32-bit Wine start here, installing and registering
+# what is missing (as root, or through sudo). When it cannot, it says why in
+# one line and returns non-zero.
+qbx_setup_i386() {
+    qbx_i386_runs && return 0
+    local sudo=
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo -n true 2>/dev/null || { qbx_log "cannot set up 32-bit Wine: not root and no sudo"; return 1; }
+        sudo=sudo
+    fi
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        qbx_log "adding the i386 architecture to dpkg"
+        $sudo dpkg --add-architecture i386 || { qbx_log "cannot set up 32-bit Wine: dpkg --add-architecture i386 failed"; return 1; }
+    fi
+    qbx_install_packages "${QBX_I386_PACKAGES[@]}" || { qbx_log "cannot set up 32-bit Wine: the packages did not install"; return 1; }
+    qbx_i386_runs && return 0
+    if [ ! -e "$QBX_BINFMT/register" ]; then
+        $sudo mount -t binfmt_misc binfmt_misc "$QBX_BINFMT" 2>/dev/null ||
+            { qbx_log "cannot set up 32-bit Wine: i386 programs do not run and binfmt_misc cannot be mounted"; return 1; }
+    fi
+    if [ ! -e "$QBX_BINFMT/qemu-i386" ]; then
+        qbx_log "registering qemu-i386 for i386 programs with binfmt_misc"
+        printf '%s' "$QBX_QEMU_I386_ENTRY" | $sudo tee "$QBX_BINFMT/register" >/dev/null ||
+            { qbx_log "cannot set up 32-bit Wine: binfmt_misc refused the qemu-i386 entry"; return 1; }
+    fi
+    qbx_i386_runs || { qbx_log "cannot set up 32-bit Wine: $WINE32 does not start ($(head -1 "$QBX_BINFMT/qemu-i386" 2>/dev/null) in binfmt_misc)"; return 1; }
+}
+
+# --- Wine prefixes -----------------------------------------------------
+# Every prefix is a copy of one template, made once: with 32-bit Wine present
+# wineboot also sets up the 32-bit half under emulation, which takes minutes
+# instead of seconds. The template's .qbx-wow64 says that half is there.
+QBX_TEMPLATE=$QBX_ROOT/build/wine-template
+
+# Whether PREFIX (the template when none is named) can run 32-bit programs.
+qbx_prefix_has_wow64() {
+    [ -e "${1:-$QBX_TEMPLATE}/.qbx-wow64" ]
+}
+
+# qbx_make_template: the template, made unless it is there and has the
+# 32-bit half whenever this machine can run 32-bit Wine.
+qbx_make_template() {
+    local wow64= new=$QBX_TEMPLATE.new started
+    qbx_i386_runs && wow64=1
+    [ -f "$QBX_TEMPLATE/system.reg" ] && { [ -z "$wow64" ] || qbx_prefix_has_wow64; } && return 0
+    started=$(date +%s)
+    if [ -n "$wow64" ]; then
+        qbx_log "creating the Wine prefix every other is copied from, $QBX_TEMPLATE, once:" \
+            "about 5 minutes, as its 32-bit half runs under emulation"
+    else
+        qbx_log "creating the Wine prefix every other is copied from, $QBX_TEMPLATE, once (up to a few minutes)"
+    fi
+    rm -rf "$new"
+    mkdir -p "$new"
+    (
+        qbx_wine_settings
+        export WINEPREFIX=$new
         "$WINE64" wineboot -i >/dev/null 2>&1
         # Crashes print a backtrace instead of waiting for a click.
         "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
         "$WINESERVER64" -w
+    ) || true
+    [ -f "$new/system.reg" ] || { qbx_log "wineboot did not create $new"; return 1; }
+    if [ -n "$wow64" ]; then
+        [ -f "$new/drive_c/windows/syswow64/kernel32.dll" ] || { qbx_log "wineboot made no 32-bit half in $new"; return 1; }
+        touch "$new/.qbx-wow64"
     fi
+    rm -rf "$QBX_TEMPLATE"
+    mv "$new" "$QBX_TEMPLATE"
+    qbx_log "template ready after $(( $(date +%s) - started )) s"
+}
+
+# qbx_copy_prefix PREFIX: PREFIX as a copy of the template, unless it exists.
+qbx_copy_prefix() {
+    [ -f "$1/system.reg" ] && return 0
+    qbx_make_template || return 1
+    qbx_log "copying the template to $1"
+    rm -rf "$1.new"
+    mkdir -p "$(dirname "$1")"
+    cp -a "$QBX_TEMPLATE" "$1.new" && mv "$1.new" "$1"
+}
+
+QBX_XVFB_PIDS=()
+QBX_WINESERVER_PIDS=()
+
+# qbx_start_xvfb: starts an Xvfb of our own on a free display and sets
+# QBX_XVFB_DISPLAY to it.
+qbx_start_xvfb() {
+    local n=99 i pid
+    for _ in $(seq 20); do
+        while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        pid=$!
+        for i in $(seq 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$pid" 2>/dev/null; then
+            QBX_XVFB_PIDS+=("$pid")
+            QBX_XVFB_DISPLAY=":$n"
+            qbx_log "Xvfb on :$n (pid $pid)"
+            return 0
+        fi
+        # Another program took the display meanwhile: the next one.
+        wait "$pid" 2>/dev/null || true
+        n=$((n + 1))
+    done
+    qbx_log "Xvfb did not start"
+    return 1
+}
+
+# qbx_wine_settings: the settings every Wine process of ours runs with.
+qbx_wine_settings() {
+    export WINELOADER=$WINE64 WINESERVER=$WINESERVER64 WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+}
+
+# qbx_start_display: exports the Wine settings and, when there is no display,
+# starts an Xvfb of our own.
+qbx_start_display() {
+    qbx_wine_settings
+    [ -n "${DISPLAY:-}" ] && return 0
+    qbx_start_xvfb || return 1
+    export DISPLAY=$QBX_XVFB_DISPLAY
+}
+
+# qbx_start_prefix PREFIX: creates the prefix once (a copy of the template)
+# and starts one persistent wineserver for it. WINEPREFIX is left pointing at
+# it.
+qbx_start_prefix() {
+    export WINEPREFIX=$1
+    qbx_copy_prefix "$WINEPREFIX" || return 1
     # Wine's own fonts, which this Wine does not find by itself: without
     # Marlett a caption's close button shows a letter.
     cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
@@ -120,9 +238,9 @@ qbx_stop_wine() {
         wait "$pid" 2>/dev/null || true
     done
     QBX_WINESERVER_PIDS=()
-    if [ -n "$QBX_XVFB_PID" ]; then
-        kill "$QBX_XVFB_PID" 2>/dev/null || true
-        wait "$QBX_XVFB_PID" 2>/dev/null || true
-        QBX_XVFB_PID=
-    fi
+    for pid in "${QBX_XVFB_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    QBX_XVFB_PIDS=()
 }

@@ -70,7 +70,9 @@ protected:
         image.productInstalled = machine.productInstalled;
         image.currentSet = 1;
         image.defaultSet = 2;
-        ScratchSink sink(m_registry);
+        // The device's software is where the installed program reads it: a
+        // 32-bit build of the program reads it through Wow6432Node.
+        ScratchSink sink(m_registry, Is32BitProgram(ProgramFolder() + "payload\\QbxMender.exe"));
         ASSERT_TRUE(WriteMachine(image, sink));
 
         ASSERT_TRUE(Install("QbxMender.exe"));

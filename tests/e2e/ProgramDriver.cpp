@@ -3,11 +3,16 @@
 // windows.
 #include "ProgramDriver.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 namespace
 {
-const UINT kSendTimeoutMs = 5000;
+// How long the program's thread may take to answer a message.
+UINT SendTimeoutMs()
+{
+    return DriverWaitMs() / 4;
+}
 
 DWORD WindowProcess(HWND hWnd)
 {
@@ -102,6 +107,12 @@ RECT ProcessWindowsRect(DWORD pid, int margin)
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     IntersectRect(&box, &box, &screen);
     return box;
+}
+
+bool Is32BitProgram(const std::string& exePath)
+{
+    DWORD type = SCS_64BIT_BINARY;
+    return GetBinaryTypeA(exePath.c_str(), &type) && type == SCS_32BIT_BINARY;
 }
 
 ProgramProcess::ProgramProcess()
@@ -256,7 +267,7 @@ bool WizardDriver::Cancel(ProgramProcess& process)
 bool TickUnderstand(HWND hNotice)
 {
     DWORD_PTR state = BST_UNCHECKED;
-    SendMessageTimeoutA(GetDlgItem(hNotice, kUnderstandId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+    SendMessageTimeoutA(GetDlgItem(hNotice, kUnderstandId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs(),
                         &state);
     if (state != BST_CHECKED)
         PostClick(hNotice, kUnderstandId);
@@ -274,6 +285,6 @@ bool AcceptNotice(HWND hNotice)
 void SettleWindow(HWND hWnd)
 {
     DWORD_PTR result;
-    SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+    SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs(), &result);
     WaitFor([] { return false; }, 300);
 }

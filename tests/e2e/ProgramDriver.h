@@ -27,6 +27,11 @@ HWND FindWizard(DWORD pid, const std::string& instanceName);
 // margin and kept on the screen.
 RECT ProcessWindowsRect(DWORD pid, int margin);
 
+// Whether the program at exePath is a 32-bit one. On 64-bit Windows such a
+// program reads HKLM\SOFTWARE through Wow6432Node and finds its system
+// libraries in SysWOW64.
+bool Is32BitProgram(const std::string& exePath);
+
 // A copy of the program, started from its own folder (which is also its
 // current directory unless another is given). Ended by force if it still
 // runs at destruction.
@@ -44,7 +49,7 @@ public:
     DWORD Id() const { return m_pi.dwProcessId; }
     HANDLE Handle() const { return m_pi.hProcess; }
     bool Running() const;
-    bool WaitForExit(DWORD timeoutMs = kDriverWaitMs);
+    bool WaitForExit(DWORD timeoutMs = DriverWaitMs());
     void Kill();
 
 private:
@@ -64,7 +69,7 @@ public:
     WizardDriver(DWORD pid, const std::string& instanceName);
 
     // Waits for the wizard to show its welcome page.
-    bool Attach(DWORD timeoutMs = kDriverWaitMs);
+    bool Attach(DWORD timeoutMs = DriverWaitMs());
     HWND Window() const { return m_hWnd; }
     std::string Page() const;
     std::string Button() const;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -53,19 +55,34 @@ private:
 class ScratchSink : public RegistrySink
 {
 public:
-    explicit ScratchSink(ScratchRegistry& registry) : m_registry(registry) {}
+    // wow64Software: keys under SOFTWARE go where a 32-bit program on 64-bit
+    // Windows reads them, below SOFTWARE\Wow6432Node (an explicit path, so
+    // that the journal undoes it as any other key).
+    explicit ScratchSink(ScratchRegistry& registry, bool wow64Software = false)
+        : m_registry(registry), m_bWow64Software(wow64Software)
+    {
+    }
     bool SetString(const std::string& path, const std::string& name, const std::string& text) override
     {
-        return m_registry.SetString(HKEY_LOCAL_MACHINE, path, name, text);
+        return m_registry.SetString(HKEY_LOCAL_MACHINE, Where(path), name, text);
     }
     bool SetDword(const std::string& path, const std::string& name, DWORD value) override
     {
-        return m_registry.SetDword(HKEY_LOCAL_MACHINE, path, name, value);
+        return m_registry.SetDword(HKEY_LOCAL_MACHINE, Where(path), name, value);
     }
-    bool CreateKey(const std::string& path) override { return m_registry.CreateKey(HKEY_LOCAL_MACHINE, path); }
+    bool CreateKey(const std::string& path) override { return m_registry.CreateKey(HKEY_LOCAL_MACHINE, Where(path)); }
 
 private:
+    std::string Where(const std::string& path) const
+    {
+        const std::string software = "SOFTWARE\\";
+        if (!m_bWow64Software || _strnicmp(path.c_str(), software.c_str(), software.size()) != 0)
+            return path;
+        return software + "Wow6432Node\\" + path.substr(software.size());
+    }
+
     ScratchRegistry& m_registry;
+    bool m_bWow64Software;
 };
 
 // Whether the key exists.

@@ -83,7 +83,7 @@ TEST_F(SingleInstance, SecondCopyRestoresTheRunningWizardAndEnds)
     for (int i = 0; i < 5 && !minimised; ++i)
     {
         PostMessageA(hWizard, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        minimised = WaitFor([&] { return IsIconic(hWizard) != FALSE; }, 5000) &&
+        minimised = WaitFor([&] { return IsIconic(hWizard) != FALSE; }, DriverWaitMs() / 4) &&
                     !WaitFor([&] { return !IsIconic(hWizard); }, 500);
     }
     ASSERT_TRUE(minimised) << "the wizard did not stay minimised";

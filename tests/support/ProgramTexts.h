@@ -15,6 +15,7 @@ const char kUsbSetting[] = "VTvUsb0"; // the service's setting for the USB port
 // below HKEY_LOCAL_MACHINE: none may be left behind.
 const char* const kProgramKeys[] = {
     "SOFTWARE\\Veltro",
+    "SOFTWARE\\Wow6432Node\\Veltro", // the same, as a 32-bit program on 64-bit Windows sees it
     "SYSTEM\\CurrentControlSet\\Services\\VTsmfpi",
     "SYSTEM\\ControlSet001\\Services\\VTsmfpi",
     "SYSTEM\\ControlSet002\\Services\\VTsmfpi",

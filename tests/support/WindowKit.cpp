@@ -2,13 +2,18 @@
 // caption, input posted.
 #include "WindowKit.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
 
 namespace
 {
-const UINT kSendTimeoutMs = 5000;
+// How long the program's thread may take to answer a message.
+UINT SendTimeoutMs()
+{
+    return DriverWaitMs() / 4;
+}
 
 void PumpMessages()
 {
@@ -49,6 +54,14 @@ BOOL CALLBACK CancelDialog(HWND hWnd, LPARAM)
 }
 } // namespace
 
+DWORD DriverWaitMs()
+{
+    char text[16] = "";
+    const DWORD length = GetEnvironmentVariableA("QBX_E2E_WAIT_SCALE", text, sizeof(text));
+    const unsigned long scale = length > 0 && length < sizeof(text) ? strtoul(text, NULL, 10) : 1;
+    return 20000 * (scale >= 2 && scale <= 20 ? scale : 1);
+}
+
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
@@ -68,14 +81,14 @@ std::string ReadWindowText(HWND hWnd)
     // The text may change between the two messages: a buffer that came back
     // full is read again, larger.
     DWORD_PTR length = 0;
-    if (hWnd == NULL || !SendMessageTimeoutA(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+    if (hWnd == NULL || !SendMessageTimeoutA(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs(), &length))
         return std::string();
     for (size_t size = length + 256;; size *= 2)
     {
         std::string text(size, '\0');
         DWORD_PTR copied = 0;
         if (!SendMessageTimeoutA(hWnd, WM_GETTEXT, size, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
-                                 kSendTimeoutMs, &copied))
+                                 SendTimeoutMs(), &copied))
             return std::string();
         if (copied + 1 < size)
         {

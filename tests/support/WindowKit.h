@@ -9,12 +9,14 @@
 #include <functional>
 #include <string>
 
-// How long a step of the program may take before a driver gives up.
-const DWORD kDriverWaitMs = 20000;
+// How long a step of the program may take before a driver gives up: 20
+// seconds, times QBX_E2E_WAIT_SCALE when that is set (to 2 to 20, for a
+// program that runs under emulation).
+DWORD DriverWaitMs();
 
 // Polls pred() until it holds or the time is up, handling this thread's
 // window messages meanwhile; returns pred().
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = kDriverWaitMs);
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = DriverWaitMs());
 
 // A window's text, asked of its own thread (works across processes); "" for
 // a window that is gone or hangs.
