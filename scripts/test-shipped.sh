@@ -20,11 +20,14 @@ SCENARIOS=(
     "test_single_instance SingleInstance.SecondCopyRestoresTheRunningWizardAndEnds"
     "test_e2e E2E.Windows2000RepairsThePortOnly"
     "test_e2e E2E.InstallerLibraryAbsent"
-    # Planted libraries: add "test_dll_planting <its tests>" here once
-    # tests/e2e/test_dll_planting.cpp is in the build. The libraries it plants
-    # must then be i686 builds too (build/standins-i686, copied into the
-    # payload below): a 64-bit one would never load into the 32-bit program,
-    # planted or not, and the test would pass for the wrong reason.
+    # Planted libraries (i686 builds: a 64-bit one would never load into the
+    # 32-bit program, planted or not): the current directory searched before
+    # the system folder, as Windows 2000 and XP before SP2 do, and beside the
+    # program; and a system library that cannot be loaded at all.
+    "test_dll_planting DllPlanting.NoneIsLoaded/AccountsInCurrentDirectoryUnsafeSearch"
+    "test_dll_planting DllPlanting.NoneIsLoaded/SpoolerInCurrentDirectoryUnsafeSearch"
+    "test_dll_planting DllPlanting.NoneIsLoaded/AccountsBesideProgram"
+    "test_dll_planting SystemLibraryMissing.ItsCallsFail/Accounts"
 )
 WORKERS=2
 # The wizard runs under emulation: the driver waits this many times longer.
@@ -61,7 +64,7 @@ mkdir -p "$bin/payload"
 for scenario in "${SCENARIOS[@]}"; do
     cp "$e2e/${scenario%% *}.exe" "$bin/"
 done
-cp "$exe" "$standins/netapi32.dll" "$standins/VtInst32.dll" "$bin/payload/"
+cp "$exe" "$standins/netapi32.dll" "$standins/VtInst32.dll" "$QBX_ROOT/build/standins-i686/planted.dll" "$bin/payload/"
 qbx_log "the shipped exe: $exe, sha256 $(sha256sum "$exe" | cut -d' ' -f1)"
 
 # Each worker: a WoW64 prefix (the account stand-in in its 32-bit system
