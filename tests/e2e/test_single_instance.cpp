@@ -61,7 +61,18 @@ protected:
     ProgramProcess& Launch(const std::string& name = "QbxMender.exe")
     {
         m_copies.push_back(std::unique_ptr<ProgramProcess>(new ProgramProcess));
-        EXPECT_TRUE(m_copies.back()->Start(m_folder.File(name)));
+        // Under Wine, one of many processes started at the same moment now
+        // and then fails to be created at all (a fault of the loader, not of
+        // the program): a user would start it again.
+        DWORD error = ERROR_SUCCESS;
+        for (int attempt = 0; attempt < 3; ++attempt)
+        {
+            if (m_copies.back()->Start(m_folder.File(name)))
+                return *m_copies.back();
+            error = GetLastError();
+            Sleep(100);
+        }
+        ADD_FAILURE() << "the copy did not start (error " << error << ")";
         return *m_copies.back();
     }
 
