@@ -60,10 +60,14 @@ protected:
 
     // The program's modules that do not come from where they should: the
     // program itself and its installer library from its folder, everything
-    // else from elsewhere, and nothing from the current directory.
+    // else from elsewhere, and nothing from the current directory. Wine
+    // lists no modules of a 32-bit program to this 64-bit one: there the
+    // planted library's own record of being loaded has to do.
     void ExpectModulesFromTheirPlaces(const char* when)
     {
         const std::vector<std::string> modules = LoadedModules(Pid());
+        if (modules.empty() && Is32BitProgram(ProgramFolder() + "payload\\QbxMender.exe"))
+            return;
         EXPECT_FALSE(modules.empty()) << when;
         for (const std::string& module : modules)
         {
