@@ -23,10 +23,6 @@ public:
     explicit CQbxMenderDlg(CWnd* pParent = NULL);
     virtual ~CQbxMenderDlg();
 
-    // Where the icon of the minimised window is drawn: centred, rounding as
-    // signed integer division does (toward zero).
-    static POINT GetIconOrigin(int cxClient, int cyClient, int cxIcon, int cyIcon);
-
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual BOOL OnInitDialog();
@@ -57,6 +53,9 @@ protected:
     bool m_bInStep;     // a step of OnOK is running
 
 private:
+    // Where the icon of the minimised window is drawn: centred, rounding as
+    // signed integer division does (toward zero).
+    static POINT GetIconOrigin(int cxClient, int cyClient, int cxIcon, int cyIcon);
     // The two steps that do work; the default button is disabled while they
     // run and has the focus again afterwards.
     void RunDiagnosis();

@@ -212,20 +212,20 @@ TEST_F(SysEnv, QueriesLeaveTheRootAtTheMachineHive)
 
     m_env.SetRootKey(hElsewhere);
     EXPECT_FALSE(m_env.IsProductInstalled());
-    EXPECT_TRUE(m_env.RootKey() == HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(RootKeyOf(m_env) == HKEY_LOCAL_MACHINE);
 
     m_env.SetRootKey(hElsewhere);
     EXPECT_TRUE(m_env.IsPrinterPort(PORT_USB));
-    EXPECT_TRUE(m_env.RootKey() == HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(RootKeyOf(m_env) == HKEY_LOCAL_MACHINE);
 
     // Also when the printer cannot be found, and for an unknown port kind.
     ClearHive();
     m_env.SetRootKey(NULL);
     EXPECT_FALSE(m_env.IsPrinterPort(PORT_USB));
-    EXPECT_TRUE(m_env.RootKey() == HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(RootKeyOf(m_env) == HKEY_LOCAL_MACHINE);
     m_env.SetRootKey(NULL);
     EXPECT_FALSE(m_env.IsPrinterPort(2));
-    EXPECT_TRUE(m_env.RootKey() == HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(RootKeyOf(m_env) == HKEY_LOCAL_MACHINE);
     RegCloseKey(hElsewhere);
 }
 

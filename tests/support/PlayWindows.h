@@ -24,7 +24,6 @@ class CPlayedSysEnv : public CSysEnv
 public:
     CPlayedSysEnv(const WindowsVersion& v, const char* pszWindowsDir = "C:\\windows");
     int OsKind() const { return m_nOsKind; }
-    HKEY RootKey() const { return m_hRootKey; }
 };
 
 // The root that env opens registry keys under: NULL until a registry user
