@@ -3,6 +3,7 @@
 // starts a copy from a folder of its own and walks the wizard page by page.
 #pragma once
 
+#include "PrivateHive.h"
 #include "ProgramDriver.h"
 #include "ProgramTexts.h"
 #include "Scratch.h"
@@ -35,7 +36,11 @@ struct MachineSetup
 class E2E : public ::testing::Test
 {
 protected:
-    E2E() : m_folder("e2e") {}
+    E2E()
+        : m_hklm(HKEY_LOCAL_MACHINE, Is32BitProgram(ProgramFolder() + "payload\\QbxMender.exe")),
+          m_hkcu(HKEY_CURRENT_USER), m_folder("e2e")
+    {
+    }
 
     void SetUp() override
     {
@@ -47,7 +52,8 @@ protected:
     void TearDown() override
     {
         m_process.Kill();
-        m_registry.Undo();
+        m_hklm.Undo();
+        m_hkcu.Undo();
         for (const char* key : kProgramKeys)
             EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, key)) << key;
         EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAppDefaults));
@@ -63,17 +69,13 @@ protected:
         // Wine settings for this program alone: the Windows it plays, and the
         // stand-in account library, in the prefix's system folder, instead of
         // Wine's own.
-        ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, kAppDefaults, "Version", machine.windows));
-        ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, std::string(kAppDefaults) + "\\DllOverrides", "netapi32",
-                                         "native"));
+        ASSERT_TRUE(m_hkcu.SetString(kAppDefaults, "Version", machine.windows));
+        ASSERT_TRUE(m_hkcu.SetString(std::string(kAppDefaults) + "\\DllOverrides", "netapi32", "native"));
         MachineImage image;
         image.productInstalled = machine.productInstalled;
         image.currentSet = 1;
         image.defaultSet = 2;
-        // The device's software is where the installed program reads it: a
-        // 32-bit build of the program reads it through Wow6432Node.
-        ScratchSink sink(m_registry, Is32BitProgram(ProgramFolder() + "payload\\QbxMender.exe"));
-        ASSERT_TRUE(WriteMachine(image, sink));
+        ASSERT_TRUE(WriteMachine(image, m_hklm));
 
         ASSERT_TRUE(Install("QbxMender.exe"));
         if (machine.installerLibrary)
@@ -86,9 +88,8 @@ protected:
     // Starts the program and waits for its welcome page.
     void StartProgram()
     {
-        std::vector<std::string> env;
-        env.push_back(std::string("QBX_STUB_USER_PRIV=") + (m_machine.userPriv ? m_machine.userPriv : ""));
-        ASSERT_TRUE(m_process.Start(m_folder.File("QbxMender.exe"), env, m_currentDir));
+        const ScopedEnv priv("QBX_STUB_USER_PRIV", m_machine.userPriv);
+        ASSERT_TRUE(m_process.Start(m_folder.File("QbxMender.exe"), m_currentDir));
         m_wizard.reset(new WizardDriver(m_process.Id(), "QbxMender"));
         ASSERT_TRUE(m_wizard->Attach()) << "no wizard came up";
         ASSERT_EQ(kWelcomePage, m_wizard->Page());
@@ -112,11 +113,17 @@ protected:
         EXPECT_EQ(kNext, m_wizard->Button());
     }
 
+    // The service's setting, a REG_SZ, in the control set in use and in the
+    // current and the default set.
     static void ExpectServiceValue(const char* value)
     {
-        EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kServiceKey, "0")) << "control set in use";
-        EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kSet1Params, "0")) << "current control set 1";
-        EXPECT_EQ(value, RegReadString(HKEY_LOCAL_MACHINE, kSet2Params, "0")) << "default control set 2";
+        for (const char* key : {kServiceKey, kSet1Params, kSet2Params})
+        {
+            DWORD type = REG_NONE;
+            const std::string stored = RegValue(HKEY_LOCAL_MACHINE, key, "0", &type);
+            EXPECT_EQ(value, stored.substr(0, stored.find('\0'))) << key;
+            EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << key;
+        }
     }
 
     // The notice as its user meets it: "OK" waits for the tick.
@@ -131,7 +138,10 @@ protected:
     }
 
     std::unique_ptr<WizardDriver> m_wizard;
-    ScratchRegistry m_registry;
+    // The device's software goes where the installed program reads it: a
+    // 32-bit build of the program reads it through Wow6432Node.
+    ScratchRegistry m_hklm;
+    ScratchRegistry m_hkcu;
 
     // A file of the payload in the program's folder, under name or its own.
     ::testing::AssertionResult Install(const char* file, const std::string& name = std::string())

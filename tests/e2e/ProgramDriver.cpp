@@ -1,10 +1,6 @@
-// Driving the program from another process: a process of its own with a
-// chosen environment, windows found by walking the desktop's top-level
-// windows.
+// Driving the program from another process: a process of its own, windows
+// found among the desktop's top-level windows.
 #include "ProgramDriver.h"
-
-#include <stdlib.h>
-#include <string.h>
 
 namespace
 {
@@ -13,94 +9,25 @@ UINT SendTimeoutMs()
 {
     return DriverWaitMs() / 4;
 }
-
-DWORD WindowProcess(HWND hWnd)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hWnd, &pid);
-    return pid;
-}
-
-// The desktop's top-level windows in Z order, as the program walks them.
-std::vector<HWND> TopLevelWindows()
-{
-    std::vector<HWND> windows;
-    for (HWND hWnd = GetWindow(GetDesktopWindow(), GW_CHILD); hWnd != NULL; hWnd = GetWindow(hWnd, GW_HWNDNEXT))
-        windows.push_back(hWnd);
-    return windows;
-}
-
-bool SameName(const std::string& entry, const std::string& name)
-{
-    // Skips the first character: the current-directory entries ("=C:=...")
-    // begin with the separator.
-    const size_t eq = entry.find('=', 1);
-    return eq != std::string::npos && eq == name.size() && _strnicmp(entry.c_str(), name.c_str(), eq) == 0;
-}
-
-// This process's environment with the changes applied, as CreateProcess
-// takes it.
-std::vector<char> BuildEnvironment(const std::vector<std::string>& changes)
-{
-    std::vector<std::string> vars;
-    LPCH block = GetEnvironmentStringsA();
-    for (LPCH p = block; *p != '\0'; p += strlen(p) + 1)
-        vars.push_back(p);
-    FreeEnvironmentStringsA(block);
-
-    for (size_t i = 0; i < changes.size(); ++i)
-    {
-        const std::string& change = changes[i];
-        const std::string name = change.substr(0, change.find('='));
-        for (size_t j = vars.size(); j-- > 0;)
-        {
-            if (SameName(vars[j], name))
-                vars.erase(vars.begin() + j);
-        }
-        if (change.size() > name.size() + 1)
-            vars.push_back(change);
-    }
-
-    std::vector<char> env;
-    for (size_t i = 0; i < vars.size(); ++i)
-        env.insert(env.end(), vars[i].c_str(), vars[i].c_str() + vars[i].size() + 1);
-    env.push_back('\0');
-    return env;
-}
 } // namespace
 
 std::vector<HWND> FindWizards(const std::string& instanceName)
 {
     std::vector<HWND> found;
-    const std::vector<HWND> windows = TopLevelWindows();
-    for (size_t i = 0; i < windows.size(); ++i)
-    {
-        if (IsWindowVisible(windows[i]) && GetPropA(windows[i], instanceName.c_str()) != NULL)
-            found.push_back(windows[i]);
-    }
+    for (HWND hWnd : TopLevelWindows())
+        if (GetPropA(hWnd, instanceName.c_str()) != NULL)
+            found.push_back(hWnd);
     return found;
-}
-
-HWND FindWizard(DWORD pid, const std::string& instanceName)
-{
-    const std::vector<HWND> wizards = FindWizards(instanceName);
-    for (size_t i = 0; i < wizards.size(); ++i)
-    {
-        if (WindowProcess(wizards[i]) == pid)
-            return wizards[i];
-    }
-    return NULL;
 }
 
 RECT ProcessWindowsRect(DWORD pid, int margin)
 {
     RECT box;
     SetRectEmpty(&box);
-    const std::vector<HWND> windows = TopLevelWindows();
-    for (size_t i = 0; i < windows.size(); ++i)
+    for (HWND hWnd : TopLevelWindows(pid))
     {
         RECT rc;
-        if (IsWindowVisible(windows[i]) && WindowProcess(windows[i]) == pid && GetWindowRect(windows[i], &rc))
+        if (GetWindowRect(hWnd, &rc))
             UnionRect(&box, &box, &rc);
     }
     InflateRect(&box, margin, margin);
@@ -125,18 +52,16 @@ ProgramProcess::~ProgramProcess()
     Kill();
 }
 
-bool ProgramProcess::Start(const std::string& exePath, const std::vector<std::string>& env,
-                           const std::string& currentDir)
+bool ProgramProcess::Start(const std::string& exePath, const std::string& currentDir)
 {
     Kill();
     std::string folder = !currentDir.empty() ? currentDir : exePath.substr(0, exePath.find_last_of("\\/"));
     std::string commandLine = "\"" + exePath + "\"";
-    std::vector<char> block = BuildEnvironment(env);
     STARTUPINFOA si;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
-    return CreateProcessA(exePath.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, &block[0], folder.c_str(), &si,
-                          &m_pi) != FALSE;
+    return CreateProcessA(exePath.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &si, &m_pi) !=
+           FALSE;
 }
 
 bool ProgramProcess::Running() const
@@ -171,7 +96,10 @@ bool WizardDriver::Attach(DWORD timeoutMs)
 {
     const auto shown = [this]
     {
-        m_hWnd = FindWizard(m_pid, m_name);
+        m_hWnd = NULL;
+        for (HWND hWnd : TopLevelWindows(m_pid))
+            if (m_hWnd == NULL && GetPropA(hWnd, m_name.c_str()) != NULL)
+                m_hWnd = hWnd;
         return m_hWnd != NULL && !Page().empty() && ButtonEnabled();
     };
     if (!WaitFor(shown, timeoutMs))
@@ -241,12 +169,9 @@ std::string WizardDriver::Next(const DialogHandler& onDialog)
 
 HWND WizardDriver::OwnedWindow() const
 {
-    const std::vector<HWND> windows = TopLevelWindows();
-    for (size_t i = 0; i < windows.size(); ++i)
-    {
-        if (IsWindowVisible(windows[i]) && GetWindow(windows[i], GW_OWNER) == m_hWnd)
-            return windows[i];
-    }
+    for (HWND hWnd : TopLevelWindows(m_pid))
+        if (GetWindow(hWnd, GW_OWNER) == m_hWnd)
+            return hWnd;
     return NULL;
 }
 
@@ -280,11 +205,4 @@ bool AcceptNotice(HWND hNotice)
         return false;
     PostClick(hNotice, IDOK);
     return WaitFor([hNotice] { return !IsWindow(hNotice); });
-}
-
-void SettleWindow(HWND hWnd)
-{
-    DWORD_PTR result;
-    SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs(), &result);
-    WaitFor([] { return false; }, 300);
 }

@@ -21,8 +21,6 @@ const UINT kAboutCommand = 0x0010; // the About entry of the system menu
 
 // Visible top-level windows carrying the property name, of any process.
 std::vector<HWND> FindWizards(const std::string& instanceName);
-// The visible top-level window of the process with that property, or NULL.
-HWND FindWizard(DWORD pid, const std::string& instanceName);
 // The bounding box of the process's visible top-level windows, grown by
 // margin and kept on the screen.
 RECT ProcessWindowsRect(DWORD pid, int margin);
@@ -33,19 +31,16 @@ RECT ProcessWindowsRect(DWORD pid, int margin);
 bool Is32BitProgram(const std::string& exePath);
 
 // A copy of the program, started from its own folder (which is also its
-// current directory unless another is given). Ended by force if it still
-// runs at destruction.
+// current directory unless another is given) with this process's
+// environment. Ended by force if it still runs at destruction.
 class ProgramProcess
 {
 public:
     ProgramProcess();
     ~ProgramProcess();
 
-    // env holds changes to this process's environment: "NAME=value" sets a
-    // variable, "NAME=" removes it. currentDir: the program's own folder
-    // when empty.
-    bool Start(const std::string& exePath, const std::vector<std::string>& env = std::vector<std::string>(),
-               const std::string& currentDir = std::string());
+    // currentDir: the program's own folder when empty.
+    bool Start(const std::string& exePath, const std::string& currentDir = std::string());
     DWORD Id() const { return m_pi.dwProcessId; }
     HANDLE Handle() const { return m_pi.hProcess; }
     bool Running() const;
@@ -99,5 +94,3 @@ private:
 bool TickUnderstand(HWND hNotice);
 // The notice's own walk: tick "Understand", then "OK"; true once it closed.
 bool AcceptNotice(HWND hNotice);
-// Lets the program's thread finish what the last message started and paint.
-void SettleWindow(HWND hWnd);

@@ -95,8 +95,8 @@ TEST_P(DllPlanting, NoneIsLoaded)
     std::string overrideName = p.library;
     if (Lower(overrideName).size() > 4 && Lower(overrideName).substr(overrideName.size() - 4) == ".dll")
         overrideName.resize(overrideName.size() - 4);
-    ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, overrides, overrideName, "native,builtin"));
-    ASSERT_TRUE(m_registry.SetDword(HKEY_LOCAL_MACHINE, kSessionManager, "SafeDllSearchMode", p.safeSearch));
+    ASSERT_TRUE(m_hkcu.SetString(overrides, overrideName, "native,builtin"));
+    ASSERT_TRUE(m_hklm.SetDword(kSessionManager, "SafeDllSearchMode", p.safeSearch));
 
     std::string planted;
     if (p.where == BesideTheProgram)
@@ -166,8 +166,7 @@ class SystemLibraryMissing : public E2E, public ::testing::WithParamInterface<Mi
 TEST_P(SystemLibraryMissing, ItsCallsFail)
 {
     PlayMachine(MachineSetup());
-    ASSERT_TRUE(m_registry.SetString(HKEY_CURRENT_USER, std::string(kAppDefaults) + "\\DllOverrides",
-                                     GetParam().overrideName, ""));
+    ASSERT_TRUE(m_hkcu.SetString(std::string(kAppDefaults) + "\\DllOverrides", GetParam().overrideName, ""));
     StartProgram();
     EXPECT_EQ(GetParam().report, m_wizard->Next());
     EXPECT_TRUE(KeepsRunning());

@@ -190,10 +190,19 @@ bool PrivateHive::MakeReadOnly(const std::string& path)
     return Check(rc == ERROR_ACCESS_DENIED, path + " still takes writes");
 }
 
-std::string PrivateHive::Value(const std::string& path, const std::string& name, DWORD* pType) const
+bool RegKeyExists(HKEY root, const std::string& path)
 {
     HKEY hKey;
-    if (RegOpenKeyExA(m_hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(hKey);
+    return true;
+}
+
+std::string RegValue(HKEY root, const std::string& path, const std::string& name, DWORD* pType)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
         return "(none)";
     std::string data(65536, '\0');
     DWORD size = static_cast<DWORD>(data.size());

@@ -29,6 +29,10 @@ struct HiveHooks
 };
 extern HiveHooks g_hiveHooks;
 
+bool RegKeyExists(HKEY root, const std::string& path);
+// The bytes a value below root holds (and its type), or "(none)".
+std::string RegValue(HKEY root, const std::string& path, const std::string& name, DWORD* pType = NULL);
+
 class PrivateHive
 {
 public:
@@ -51,7 +55,10 @@ public:
     // nobody write it.
     bool MakeReadOnly(const std::string& path);
     // The bytes a value holds (and its type), or "(none)".
-    std::string Value(const std::string& path, const std::string& name, DWORD* pType = NULL) const;
+    std::string Value(const std::string& path, const std::string& name, DWORD* pType = NULL) const
+    {
+        return RegValue(m_hRoot, path, name, pType);
+    }
 
     // A printer as Wine's in-process spooler reads it from HKLM.
     bool AddPrinter(const std::string& name, const std::string& port);

@@ -117,18 +117,35 @@ void PostKey(HWND hDlg, UINT vk)
     PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
 }
 
-HWND FindDialog(DWORD pid, const std::string& caption)
+std::vector<HWND> TopLevelWindows(DWORD pid)
 {
+    std::vector<HWND> windows;
     for (HWND hWnd = GetWindow(GetDesktopWindow(), GW_CHILD); hWnd != NULL; hWnd = GetWindow(hWnd, GW_HWNDNEXT))
     {
         DWORD owner = 0;
         GetWindowThreadProcessId(hWnd, &owner);
+        if (IsWindowVisible(hWnd) && (pid == 0 || owner == pid))
+            windows.push_back(hWnd);
+    }
+    return windows;
+}
+
+HWND FindDialog(DWORD pid, const std::string& caption)
+{
+    for (HWND hWnd : TopLevelWindows(pid))
+    {
         char text[256] = "";
-        if (owner == pid && IsWindowVisible(hWnd) && IsDialog(hWnd) && GetWindowTextA(hWnd, text, sizeof(text)) >= 0 &&
-            caption == text)
+        if (IsDialog(hWnd) && GetWindowTextA(hWnd, text, sizeof(text)) >= 0 && caption == text)
             return hWnd;
     }
     return NULL;
+}
+
+void SettleWindow(HWND hWnd)
+{
+    DWORD_PTR result;
+    SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs(), &result);
+    WaitFor([] { return false; }, 300);
 }
 
 HWND FindThreadDialog(const std::string& caption)

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // How long a step of the program may take before a driver gives up: 20
 // seconds, times QBX_E2E_WAIT_SCALE when that is set (to 2 to 20, for a
@@ -31,8 +32,13 @@ void PostClick(HWND hDlg, int id);
 // or to the dialog itself when no control of it has the focus.
 void PostKey(HWND hDlg, UINT vk);
 
+// The desktop's visible top-level windows in Z order, of one process or, for
+// pid 0, of every process.
+std::vector<HWND> TopLevelWindows(DWORD pid = 0);
 // The visible top-level dialog of the process with that caption, or NULL.
 HWND FindDialog(DWORD pid, const std::string& caption);
+// Lets the window's thread finish what the last message started and paint.
+void SettleWindow(HWND hWnd);
 // The visible dialog of this thread with that caption, or NULL.
 HWND FindThreadDialog(const std::string& caption);
 // Posts IDCANCEL to every dialog of this thread, to end their modal loops.
