@@ -24,7 +24,7 @@ bool ScratchRegistry::InCreatedKey(const std::string& path) const
     return false;
 }
 
-bool ScratchRegistry::CreateKey(const std::string& where)
+std::string ScratchRegistry::Note(const std::string& where, const std::string* pName)
 {
     const std::string path = Where(where);
     // The first missing key on the way down is the one to delete later.
@@ -39,44 +39,32 @@ bool ScratchRegistry::CreateKey(const std::string& where)
             break;
         }
     }
-    HKEY hKey;
-    if (RegCreateKeyExA(m_root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
-}
-
-bool ScratchRegistry::Set(const std::string& where, const std::string& name, DWORD type, const void* data, DWORD size)
-{
-    if (!CreateKey(where))
-        return false;
-    const std::string path = Where(where);
-    bool known = InCreatedKey(path);
+    bool known = pName == NULL || InCreatedKey(path);
     for (const SavedValue& saved : m_saved)
         known = known ||
-                (_stricmp(saved.path.c_str(), path.c_str()) == 0 && _stricmp(saved.name.c_str(), name.c_str()) == 0);
+                (_stricmp(saved.path.c_str(), path.c_str()) == 0 && _stricmp(saved.name.c_str(), pName->c_str()) == 0);
     if (!known)
     {
-        DWORD savedType = REG_NONE;
-        const std::string data = RegValue(m_root, path, name, &savedType);
-        m_saved.push_back(SavedValue{path, name, data != "(none)", savedType, data});
+        DWORD type = REG_NONE;
+        const std::string data = RegValue(m_root, path, *pName, &type);
+        m_saved.push_back(SavedValue{path, *pName, data != "(none)", type, data});
     }
-    HKEY hKey;
-    if (RegOpenKeyExA(m_root, path.c_str(), 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS)
-        return false;
-    const LONG rc = RegSetValueExA(hKey, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(hKey);
-    return rc == ERROR_SUCCESS;
+    return path;
 }
 
 bool ScratchRegistry::SetString(const std::string& path, const std::string& name, const std::string& text)
 {
-    return Set(path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+    return KeySink(m_root).SetString(Note(path, &name), name, text);
 }
 
 bool ScratchRegistry::SetDword(const std::string& path, const std::string& name, DWORD value)
 {
-    return Set(path, name, REG_DWORD, &value, sizeof(value));
+    return KeySink(m_root).SetDword(Note(path, &name), name, value);
+}
+
+bool ScratchRegistry::CreateKey(const std::string& path)
+{
+    return KeySink(m_root).CreateKey(Note(path, NULL));
 }
 
 void ScratchRegistry::Undo()

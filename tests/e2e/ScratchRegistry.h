@@ -39,7 +39,9 @@ private:
     };
 
     std::string Where(const std::string& path) const;
-    bool Set(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size);
+    // Notes what a write to the key (and the value pName names) will change,
+    // to be undone; returns where the write goes.
+    std::string Note(const std::string& path, const std::string* pName);
     bool InCreatedKey(const std::string& path) const;
 
     HKEY m_root;
