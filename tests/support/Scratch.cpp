@@ -29,17 +29,6 @@ void RemoveTree(const std::string& folder)
     RemoveDirectoryA(folder.c_str());
 }
 
-// The current test's name, fit for a file name.
-std::string TestName()
-{
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info != NULL ? info->name() : "outside-a-test";
-    for (char& c : name)
-        if (strchr("\\/:*?\"<>|", c) != NULL)
-            c = '_';
-    return name;
-}
-
 // The variable's value, or none when it is not set.
 std::optional<std::string> ReadEnv(const char* pszName)
 {
@@ -59,6 +48,16 @@ std::optional<std::string> ReadEnv(const char* pszName)
     }
 }
 } // namespace
+
+std::string TestName()
+{
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info != NULL ? std::string(info->test_suite_name()) + "." + info->name() : "outside-a-test";
+    for (char& c : name)
+        if (strchr("\\/:*?\"<>|", c) != NULL)
+            c = '_';
+    return name;
+}
 
 std::string ProgramFolder()
 {

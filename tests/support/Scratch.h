@@ -11,6 +11,9 @@
 #include <optional>
 #include <string>
 
+// The running test's suite and name, fit for a file name.
+std::string TestName();
+
 // The folder of the running program, with its trailing backslash.
 std::string ProgramFolder();
 

@@ -10,6 +10,7 @@
 #include <stdlib.h>
 
 #include "PrivateHive.h"
+#include "Scratch.h"
 
 namespace
 {
@@ -24,16 +25,6 @@ int ScreenDpiAtStart()
 void FailTheTest(const std::string& what)
 {
     ADD_FAILURE() << what;
-}
-
-std::string TestName()
-{
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info != NULL ? std::string(info->test_suite_name()) + "." + info->name() : "hive";
-    for (size_t i = 0; i < name.size(); ++i)
-        if (name[i] == '/' || name[i] == '\\')
-            name[i] = '_';
-    return name;
 }
 } // namespace
 
