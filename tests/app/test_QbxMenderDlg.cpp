@@ -522,41 +522,29 @@ TEST_F(Wizard, SystemMenuOpensTheAboutBox)
     CancelAndRun(dlg, walk);
 }
 
-// The pixels of a w x h area, as 32-bit values without their unused byte:
-// the client area of hWnd at its origin, or a fresh area of colour bg with
-// hIcon drawn at (x, y).
-std::vector<DWORD> Pixels(HWND hWnd, int w, int h, HICON hIcon = NULL, int x = 0, int y = 0, COLORREF bg = 0)
+// The colours of the top left w x h pixels of a device context.
+std::vector<COLORREF> Pixels(HDC hdc, int w, int h)
 {
-    BITMAPINFO bi;
-    ZeroMemory(&bi, sizeof(bi));
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h; // top row first
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* pBits = NULL;
-    HBITMAP hBitmap = CreateDIBSection(NULL, &bi, DIB_RGB_COLORS, &pBits, NULL, 0);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            pixels.push_back(GetPixel(hdc, x, y));
+    return pixels;
+}
+
+// The pixels of a w x h area in the icon's background with hIcon drawn at
+// (x, y).
+std::vector<COLORREF> IconPixels(HICON hIcon, int w, int h, int x, int y)
+{
     HDC hMem = CreateCompatibleDC(NULL);
+    HBITMAP hBitmap = CreateBitmap(w, h, 1, 32, NULL);
     HGDIOBJ hOld = SelectObject(hMem, hBitmap);
-    if (hWnd != NULL)
-    {
-        HDC hdc = GetDC(hWnd);
-        EXPECT_TRUE(BitBlt(hMem, 0, 0, w, h, hdc, 0, 0, SRCCOPY));
-        ReleaseDC(hWnd, hdc);
-    }
-    else
-    {
-        HBRUSH hBrush = CreateSolidBrush(bg);
-        const RECT rect = {0, 0, w, h};
-        FillRect(hMem, &rect, hBrush);
-        DeleteObject(hBrush);
-        EXPECT_TRUE(DrawIcon(hMem, x, y, hIcon));
-    }
-    GdiFlush();
-    std::vector<DWORD> pixels(static_cast<const DWORD*>(pBits), static_cast<const DWORD*>(pBits) + w * h);
-    for (DWORD& p : pixels)
-        p &= 0xFFFFFF;
+    HBRUSH hBrush = CreateSolidBrush(kIconBackground);
+    const RECT rect = {0, 0, w, h};
+    FillRect(hMem, &rect, hBrush);
+    DeleteObject(hBrush);
+    EXPECT_TRUE(DrawIcon(hMem, x, y, hIcon));
+    const std::vector<COLORREF> pixels = Pixels(hMem, w, h);
     SelectObject(hMem, hOld);
     DeleteDC(hMem);
     DeleteObject(hBitmap);
@@ -564,12 +552,12 @@ std::vector<DWORD> Pixels(HWND hWnd, int w, int h, HICON hIcon = NULL, int x = 0
 }
 
 // Where the pixels other than the background lie, for a failure message.
-std::string Extent(const std::vector<DWORD>& pixels, int w, DWORD bg)
+std::string Extent(const std::vector<COLORREF>& pixels, int w)
 {
     int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
     for (size_t i = 0; i < pixels.size(); ++i)
     {
-        if (pixels[i] == bg)
+        if (pixels[i] == kIconBackground)
             continue;
         const int x = static_cast<int>(i) % w, y = static_cast<int>(i) / w;
         left = std::min(left, x);
@@ -627,10 +615,12 @@ TEST_F(Wizard, MinimisedWindowPaintsItsIconCentred)
                         UpdateWindow(dlg.m_hWnd);
                         ASSERT_EQ(nErases + 1, dlg.m_nIconErases) << "not painted";
 
-                        const std::vector<DWORD> shown = Pixels(dlg.m_hWnd, c.cx, c.cy);
-                        const std::vector<DWORD> expected = Pixels(NULL, c.cx, c.cy, hIcon, c.x, c.y, kIconBackground);
-                        EXPECT_TRUE(shown == expected) << "icon pixels at " << Extent(shown, c.cx, kIconBackground)
-                                                       << ", expected at " << Extent(expected, c.cx, kIconBackground);
+                        HDC hdc = GetDC(dlg.m_hWnd);
+                        const std::vector<COLORREF> shown = Pixels(hdc, c.cx, c.cy);
+                        ReleaseDC(dlg.m_hWnd, hdc);
+                        const std::vector<COLORREF> expected = IconPixels(hIcon, c.cx, c.cy, c.x, c.y);
+                        EXPECT_TRUE(shown == expected)
+                            << "icon pixels at " << Extent(shown, c.cx) << ", expected at " << Extent(expected, c.cx);
                     }
                     dlg.m_iconicClient.cx = dlg.m_iconicClient.cy = 0;
                     ShowWindow(dlg.m_hWnd, SW_RESTORE);
