@@ -128,20 +128,14 @@ Walkthrough& Walkthrough::After(DWORD ms, const std::string& what, const Act& ac
 Walkthrough& Walkthrough::Click(const std::string& what, const std::function<HWND()>& dialog, int id,
                                 const Ready& taken)
 {
-    std::shared_ptr<DWORD> pClicked(new DWORD(0));
-    After(0, "click for " + what,
-          [dialog, id, pClicked]
-          {
-              *pClicked = GetTickCount();
-              PostClick(dialog(), id);
-          });
+    std::shared_ptr<DWORD> pClicked(new DWORD(0)); // 0: not clicked yet
     return When(
         what,
         [dialog, id, taken, pClicked]
         {
             if (taken())
                 return true;
-            if (GetTickCount() - *pClicked > kClickRetryMs)
+            if (*pClicked == 0 || GetTickCount() - *pClicked > kClickRetryMs)
             {
                 *pClicked = GetTickCount();
                 PostClick(dialog(), id);

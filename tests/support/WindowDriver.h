@@ -44,8 +44,8 @@ public:
     Walkthrough& WhenDialog(const std::string& caption, const DialogAct& act);
     // Once ms have passed since the step before; 0: on the next tick.
     Walkthrough& After(DWORD ms, const std::string& what, const Act& act);
-    // Clicks control id of the dialog that dialog() names, and clicks again
-    // every half second until taken() is true, as a user clicks again when
+    // Until taken() is true, clicks control id of the dialog that dialog()
+    // names, and again every half second, as a user clicks again when
     // nothing happened: under Wine a posted click is now and then lost when
     // another program's window comes to the front meanwhile.
     Walkthrough& Click(const std::string& what, const std::function<HWND()>& dialog, int id, const Ready& taken);
