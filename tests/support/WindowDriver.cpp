@@ -98,6 +98,11 @@ Walkthrough::~Walkthrough()
 {
     KillTimer(NULL, m_timer);
     g_pWalk = m_pOuter;
+    // The last step may wait for the dialog to go, which no tick sees any more.
+    while (!Done() && m_steps[m_next].afterMs == 0 && m_steps[m_next].ready())
+        m_steps[m_next++].act();
+    if (!Done())
+        ADD_FAILURE() << "the dialogs went before " << Pending();
 }
 
 Walkthrough& Walkthrough::When(const std::string& what, const Ready& ready, const Act& act)
@@ -114,12 +119,6 @@ Walkthrough& Walkthrough::WhenDialog(const std::string& caption, const DialogAct
         [act, phDlg] { act(*phDlg); });
 }
 
-Walkthrough& Walkthrough::Then(const std::string& what, const Act& act)
-{
-    return When(
-        what, [] { return true; }, act);
-}
-
 Walkthrough& Walkthrough::After(DWORD ms, const std::string& what, const Act& act)
 {
     m_steps.push_back(Step{what, [] { return true; }, act, ms});
@@ -129,20 +128,14 @@ Walkthrough& Walkthrough::After(DWORD ms, const std::string& what, const Act& ac
 Walkthrough& Walkthrough::Click(const std::string& what, const std::function<HWND()>& dialog, int id,
                                 const Ready& taken)
 {
-    std::shared_ptr<DWORD> pClicked(new DWORD(0));
-    Then("click for " + what,
-         [dialog, id, pClicked]
-         {
-             *pClicked = GetTickCount();
-             PostClick(dialog(), id);
-         });
+    std::shared_ptr<DWORD> pClicked(new DWORD(0)); // 0: not clicked yet
     return When(
         what,
         [dialog, id, taken, pClicked]
         {
             if (taken())
                 return true;
-            if (GetTickCount() - *pClicked > kClickRetryMs)
+            if (*pClicked == 0 || GetTickCount() - *pClicked > kClickRetryMs)
             {
                 *pClicked = GetTickCount();
                 PostClick(dialog(), id);
@@ -150,17 +143,6 @@ Walkthrough& Walkthrough::Click(const std::string& what, const std::function<HWN
             return false;
         },
         [] {});
-}
-
-void Walkthrough::Settle()
-{
-    while (!Done() && m_steps[m_next].afterMs == 0 && m_steps[m_next].ready())
-        m_steps[m_next++].act();
-}
-
-std::string Walkthrough::Pending() const
-{
-    return Done() ? "(none)" : "step " + std::to_string(m_next) + ": " + m_steps[m_next].what;
 }
 
 void CALLBACK Walkthrough::OnTimer(HWND, UINT, UINT_PTR id, DWORD)

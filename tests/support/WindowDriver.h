@@ -25,8 +25,9 @@ void ExpectTextsFit(HWND hDlg);
 // dispatches it, so each input is handled by the loop that would handle a
 // real one. A step that waits more than kStepTimeoutMs fails the test and
 // closes every dialog of the thread, as does a dialog that stays up that
-// long after the last step. Walks nest: one made while another is on runs
-// alone until it goes, as a step that opens a dialog of its own may need.
+// long after the last step; a walk that goes with steps left fails it too.
+// Walks nest: one made while another is on runs alone until it goes, as a
+// step that opens a dialog of its own may need.
 class Walkthrough
 {
 public:
@@ -41,24 +42,15 @@ public:
     Walkthrough& When(const std::string& what, const Ready& ready, const Act& act);
     // Once this thread shows a dialog with that caption; act gets it.
     Walkthrough& WhenDialog(const std::string& caption, const DialogAct& act);
-    // On the next tick after the step before.
-    Walkthrough& Then(const std::string& what, const Act& act);
-    // Once ms have passed since the step before.
+    // Once ms have passed since the step before; 0: on the next tick.
     Walkthrough& After(DWORD ms, const std::string& what, const Act& act);
-    // Clicks control id of the dialog that dialog() names, and clicks again
-    // every half second until taken() is true, as a user clicks again when
+    // Until taken() is true, clicks control id of the dialog that dialog()
+    // names, and again every half second, as a user clicks again when
     // nothing happened: under Wine a posted click is now and then lost when
     // another program's window comes to the front meanwhile.
     Walkthrough& Click(const std::string& what, const std::function<HWND()>& dialog, int id, const Ready& taken);
     // Runs on every tick, before the step that is due.
     void Watch(const Act& watch) { m_watch = watch; }
-
-    // Runs the steps that are ready now, without waiting for a tick: the
-    // last one waits for the dialog to go, which no tick sees any more.
-    void Settle();
-    bool Done() const { return m_next == m_steps.size(); }
-    // The step that was never reached, for a failure message.
-    std::string Pending() const;
 
 private:
     struct Step
@@ -71,6 +63,8 @@ private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
     void Tick();
     void GiveUp(const std::string& why);
+    bool Done() const { return m_next == m_steps.size(); }
+    std::string Pending() const { return "step " + std::to_string(m_next) + ": " + m_steps[m_next].what; }
 
     std::vector<Step> m_steps;
     size_t m_next;
