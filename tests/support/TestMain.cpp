@@ -11,17 +11,10 @@
 
 #include "PrivateHive.h"
 #include "Scratch.h"
+#include "WindowKit.h"
 
 namespace
 {
-int ScreenDpiAtStart()
-{
-    HDC hdc = GetDC(NULL);
-    const int dpi = GetDeviceCaps(hdc, LOGPIXELSY);
-    ReleaseDC(NULL, hdc);
-    return dpi;
-}
-
 void FailTheTest(const std::string& what)
 {
     ADD_FAILURE() << what;
@@ -32,9 +25,9 @@ int main(int argc, char** argv)
 {
     char expected[16] = "";
     if (GetEnvironmentVariableA("QBX_EXPECT_DPI", expected, sizeof(expected)) > 0 &&
-        atoi(expected) != ScreenDpiAtStart())
+        atoi(expected) != ScreenDpi())
     {
-        fprintf(stderr, "the screen has %d DPI, not the %s this run was set up for\n", ScreenDpiAtStart(), expected);
+        fprintf(stderr, "the screen has %d DPI, not the %s this run was set up for\n", ScreenDpi(), expected);
         return 1;
     }
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS};

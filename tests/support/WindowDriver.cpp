@@ -7,14 +7,6 @@
 
 #include <memory>
 
-int ScreenDpi()
-{
-    HDC hdc = GetDC(NULL);
-    const int dpi = GetDeviceCaps(hdc, LOGPIXELSY);
-    ReleaseDC(NULL, hdc);
-    return dpi;
-}
-
 SIZE IconSize(HICON hIcon)
 {
     SIZE size = {0, 0};

@@ -11,8 +11,6 @@
 
 #include "WindowKit.h"
 
-// The screen's DPI, as the program sees it.
-int ScreenDpi();
 // Width and height of an icon's image; 0 x 0 when it is no icon.
 SIZE IconSize(HICON hIcon);
 // Every static text and check box of the dialog shows its whole text:

@@ -62,6 +62,14 @@ DWORD DriverWaitMs()
     return 20000 * (scale >= 2 && scale <= 20 ? scale : 1);
 }
 
+int ScreenDpi()
+{
+    HDC hdc = GetDC(NULL);
+    const int dpi = GetDeviceCaps(hdc, LOGPIXELSY);
+    ReleaseDC(NULL, hdc);
+    return dpi;
+}
+
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();

@@ -15,6 +15,9 @@
 // program that runs under emulation).
 DWORD DriverWaitMs();
 
+// The screen's DPI, as the program sees it.
+int ScreenDpi();
+
 // Polls pred() until it holds or the time is up, handling this thread's
 // window messages meanwhile; returns pred().
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = DriverWaitMs());
