@@ -76,16 +76,6 @@ BOOL CWizardUnderTest::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
     return CQbxMenderDlg::ProcessWindowMessage(uMsg, wParam, lParam, lResult);
 }
 
-std::string PageText(HWND hWizard)
-{
-    return ReadItemText(hWizard, IDC_PAGETEXT);
-}
-
-bool ButtonEnabled(HWND hWizard)
-{
-    return IsWindowEnabled(GetDlgItem(hWizard, IDOK)) != FALSE;
-}
-
 int ProgressPos(HWND hWizard)
 {
     return static_cast<int>(SendDlgItemMessageA(hWizard, IDC_PROGRESS, PBM_GETPOS, 0, 0));

@@ -63,8 +63,6 @@ std::ostream& operator<<(std::ostream& os, const WizardView& v);
 // "\r\n" shown as such, so that a wrong line break is visible in a failure.
 std::string Escaped(const std::string& text);
 
-std::string PageText(HWND hWizard);
-bool ButtonEnabled(HWND hWizard);
 int ProgressPos(HWND hWizard);
 // Low and high bound of the progress bar.
 std::pair<int, int> ProgressRange(HWND hWizard);

@@ -100,7 +100,7 @@ bool WizardDriver::Attach(DWORD timeoutMs)
         for (HWND hWnd : TopLevelWindows(m_pid))
             if (m_hWnd == NULL && GetPropA(hWnd, m_name.c_str()) != NULL)
                 m_hWnd = hWnd;
-        return m_hWnd != NULL && !Page().empty() && ButtonEnabled();
+        return m_hWnd != NULL && !Page().empty() && ButtonEnabled(m_hWnd);
     };
     if (!WaitFor(shown, timeoutMs))
         return false;
@@ -116,25 +116,9 @@ bool WizardDriver::Attach(DWORD timeoutMs)
     return true;
 }
 
-std::string WizardDriver::Page() const
-{
-    return ReadItemText(m_hWnd, kPageTextId);
-}
-
-std::string WizardDriver::Button() const
-{
-    return ReadItemText(m_hWnd, IDOK);
-}
-
-bool WizardDriver::ButtonEnabled() const
-{
-    HWND hButton = GetDlgItem(m_hWnd, IDOK);
-    return hButton != NULL && IsWindowEnabled(hButton);
-}
-
 std::string WizardDriver::Next(const DialogHandler& onDialog)
 {
-    if (!WaitFor([this] { return ButtonEnabled() && IsWindowEnabled(m_hWnd); }))
+    if (!WaitFor([this] { return ButtonEnabled(m_hWnd) && IsWindowEnabled(m_hWnd); }))
         return "(no new page: the button stayed disabled)";
     const std::string before = Page();
     PostClick(m_hWnd, IDOK);
@@ -157,7 +141,7 @@ std::string WizardDriver::Next(const DialogHandler& onDialog)
             }
         }
         page = Page();
-        return page != before && page != kDiagnosingPage && ButtonEnabled() && IsWindowEnabled(m_hWnd);
+        return page != before && page != kDiagnosingPage && ButtonEnabled(m_hWnd) && IsWindowEnabled(m_hWnd);
     };
     const bool done = WaitFor(arrived);
     if (!unexpected.empty())

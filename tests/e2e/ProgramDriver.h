@@ -13,12 +13,6 @@
 #include "ProgramTexts.h"
 #include "WindowKit.h"
 
-// Control ids the driver needs to find its way; the texts are in
-// ProgramTexts.h.
-const int kPageTextId = 1002;      // the wizard's page text
-const int kUnderstandId = 1002;    // the notice's check box
-const UINT kAboutCommand = 0x0010; // the About entry of the system menu
-
 // Visible top-level windows carrying the property name, of any process.
 std::vector<HWND> FindWizards(const std::string& instanceName);
 // The bounding box of the process's visible top-level windows, grown by
@@ -66,9 +60,8 @@ public:
     // Waits for the wizard to show its welcome page.
     bool Attach(DWORD timeoutMs = DriverWaitMs());
     HWND Window() const { return m_hWnd; }
-    std::string Page() const;
-    std::string Button() const;
-    bool ButtonEnabled() const;
+    std::string Page() const { return PageText(m_hWnd); }
+    std::string Button() const { return ReadItemText(m_hWnd, IDOK); }
 
     // Clicks the default button once it is enabled and returns the page that
     // follows, or a text starting with "(no new page" when none came.

@@ -30,6 +30,11 @@ const char kDefaultPrinter[] = "Corvana R310/R520 Series";
 const char kUsbPort[] = "QBXUSB1:";
 const char kTestPrinter[] = "QbxTest Printer";
 
+// Control ids and the command the drivers find their way by.
+const int kPageTextId = 1002;          // the wizard's page text
+const int kUnderstandId = 1002;        // the notice's check box
+const unsigned kAboutCommand = 0x0010; // the About entry of the system menu
+
 const char kAboutCaption[] = "About QbxMender";
 const char kNoticeCaption[] = "Information for Windows XP users";
 const char kNext[] = "Next >";

@@ -24,8 +24,7 @@ void FailTheTest(const std::string& what)
 int main(int argc, char** argv)
 {
     char expected[16] = "";
-    if (GetEnvironmentVariableA("QBX_EXPECT_DPI", expected, sizeof(expected)) > 0 &&
-        atoi(expected) != ScreenDpi())
+    if (GetEnvironmentVariableA("QBX_EXPECT_DPI", expected, sizeof(expected)) > 0 && atoi(expected) != ScreenDpi())
     {
         fprintf(stderr, "the screen has %d DPI, not the %s this run was set up for\n", ScreenDpi(), expected);
         return 1;

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "ProgramTexts.h"
+
 namespace
 {
 // How long the program's thread may take to answer a message.
@@ -109,6 +111,17 @@ std::string ReadWindowText(HWND hWnd)
 std::string ReadItemText(HWND hDlg, int id)
 {
     return ReadWindowText(GetDlgItem(hDlg, id));
+}
+
+std::string PageText(HWND hWizard)
+{
+    return ReadItemText(hWizard, kPageTextId);
+}
+
+bool ButtonEnabled(HWND hWizard)
+{
+    HWND hButton = GetDlgItem(hWizard, IDOK);
+    return hButton != NULL && IsWindowEnabled(hButton);
 }
 
 void PostClick(HWND hDlg, int id)

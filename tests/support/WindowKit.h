@@ -27,6 +27,10 @@ bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = DriverWaitMs()
 std::string ReadWindowText(HWND hWnd);
 std::string ReadItemText(HWND hDlg, int id);
 
+// The wizard's page text, and whether its default button can be pressed.
+std::string PageText(HWND hWizard);
+bool ButtonEnabled(HWND hWizard);
+
 // A click as the mouse gives it, posted to the control: the caller never
 // waits for a dialog that the click opens, and the handler runs in the
 // dialog's own loop.
