@@ -36,7 +36,6 @@ public:
     // currentDir: the program's own folder when empty.
     bool Start(const std::string& exePath, const std::string& currentDir = std::string());
     DWORD Id() const { return m_pi.dwProcessId; }
-    HANDLE Handle() const { return m_pi.hProcess; }
     bool Running() const;
     bool WaitForExit(DWORD timeoutMs = DriverWaitMs());
     void Kill();
