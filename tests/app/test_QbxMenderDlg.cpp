@@ -20,19 +20,12 @@ namespace
 {
 const std::string kBothProblemsPage = std::string(kPortLine) + kDriverLines + kClearLines;
 
-// The device's machine, its product installed unless said otherwise.
-MachineImage Machine(const char* portSetting, bool driverActive, bool installed = true)
-{
-    MachineImage m;
-    m.portSetting = portSetting;
-    m.driverActive = driverActive;
-    m.productInstalled = installed;
-    return m;
-}
-const MachineImage kNothingWrong = Machine(kUsbSetting, true);
-const MachineImage kPortWrong = Machine(kWrongSetting, true);
-const MachineImage kDriverMissing = Machine(kUsbSetting, false);
-const MachineImage kBothProblems = Machine(kWrongSetting, false);
+// The device's machine: product installed, the service's setting, an active
+// driver.
+const MachineImage kNothingWrong = {true, kUsbSetting, true};
+const MachineImage kPortWrong = {true, kWrongSetting, true};
+const MachineImage kDriverMissing = {true, kUsbSetting, false};
+const MachineImage kBothProblems = {true, kWrongSetting, false};
 
 // What the user sees of one diagnosis and repair of both problems.
 const std::vector<WizardView> kBothRepaired = {
@@ -201,7 +194,7 @@ TEST_F(Wizard, ReportForEachMachineState)
         std::string page;
         const char* button;
     };
-    const MachineImage notInstalled = Machine(kWrongSetting, false, false);
+    const MachineImage notInstalled = {false, kWrongSetting, false};
     const std::vector<Case> cases = {
         {"nothing wrong", kNothingWrong, true, kNoProblemPage, kFinish},
         {"product missing", notInstalled, true, kNotInstalledPage, kFinish},
