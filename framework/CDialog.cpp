@@ -8,7 +8,7 @@
 CDialog* CDialog::s_pCreating = NULL;
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pbDefault(NULL)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pbDefault(NULL), m_bEnded(FALSE)
 {
 }
 
@@ -33,6 +33,7 @@ INT_PTR CDialog::DoModal()
     // comes and goes within this call: the outer one is put back after it.
     CDialog* pOuter = s_pCreating;
     s_pCreating = this;
+    m_bEnded = FALSE;
     const INT_PTR nResult = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner,
                                               DialogProc, reinterpret_cast<LPARAM>(this));
     s_pCreating = pOuter;
@@ -219,6 +220,15 @@ INT_PTR CDialog::DialogResult(HWND hWnd, UINT uMsg, LRESULT lResult)
     return TRUE;
 }
 
+BOOL CDialog::IsBeingDestroyed() const
+{
+    // The dialog manager destroys the window on this thread after EndDialog.
+    // Any program can send or post these messages to a dialog that lives
+    // on: acted on, they would unbind the object and take the dialog's font
+    // and caption away, or remove what marks the window.
+    return m_bEnded && !::InSendMessage();
+}
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     const bool bBinding = uMsg == WM_INITDIALOG && ::GetWindowLongPtrA(hWnd, DWLP_USER) == 0;
@@ -229,6 +239,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
     // or posted by someone else.
     if (uMsg == WM_INITDIALOG && !bBinding)
         return FALSE;
+    if ((uMsg == WM_DESTROY || uMsg == WM_NCDESTROY) && !pThis->IsBeingDestroyed())
+        return TRUE; // handled: the dialog manager leaves it alone too
 
     BOOL bDefault = FALSE;
     const LRESULT lResult = uMsg == WM_INITDIALOG ? pThis->HandleInitDialog(wParam, lParam, &bDefault)

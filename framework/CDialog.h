@@ -20,7 +20,12 @@ public:
     // Runs the dialog; returns the code given to EndDialog, or -1 when the
     // window could not be made.
     virtual INT_PTR DoModal();
-    void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+    // Ends the modal loop; the dialog manager then destroys the window.
+    void EndDialog(int nResult)
+    {
+        m_bEnded = TRUE;
+        ::EndDialog(m_hWnd, nResult);
+    }
     // Runs DoDataExchange. Always TRUE: the program's exchanges only bind
     // controls, which cannot fail; the result is kept for callers written
     // against exchanges that validate.
@@ -66,12 +71,16 @@ private:
     LRESULT HandleInitDialog(WPARAM wParam, LPARAM lParam, BOOL* pbDefault);
     // The dialog procedure's return value for a handled message.
     static INT_PTR DialogResult(HWND hWnd, UINT uMsg, LRESULT lResult);
+    // Whether a WM_DESTROY or WM_NCDESTROY comes from the dialog manager
+    // destroying the window once the dialog has ended.
+    BOOL IsBeingDestroyed() const;
 
     static CDialog* s_pCreating;
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
     BOOL* m_pbDefault; // set by Default() for the message being handled
+    BOOL m_bEnded;     // EndDialog was called since DoModal began
 
     CDialog(const CDialog&);
     CDialog& operator=(const CDialog&);
