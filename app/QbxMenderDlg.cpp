@@ -26,7 +26,8 @@ void DestroyProgramIcon(HICON hIcon)
 } // namespace
 
 CQbxMenderDlg::CQbxMenderDlg(CWnd* pParent)
-    : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL), m_hSmallIcon(NULL), m_bInStep(false)
+    : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL), m_hSmallIcon(NULL), m_bInStep(false),
+      m_bAboutShown(false), m_bReady(false), m_dwReadyAt(0)
 {
     m_hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
     m_hSmallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
@@ -90,8 +91,14 @@ void CQbxMenderDlg::OnSysCommand(UINT nID, LPARAM lParam)
 {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX)
     {
+        // One About box at a time: any program can post this command, and
+        // each box would open inside the last one's modal loop.
+        if (m_bAboutShown)
+            return;
+        m_bAboutShown = true;
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
+        m_bAboutShown = false;
     }
     else
     {
@@ -163,7 +170,9 @@ void CQbxMenderDlg::OnOK()
     // A diagnosis or repair handles window messages while it runs (its
     // pauses, the notice, the installer library with Windows' own warning),
     // and any program may post a click: a step never starts inside another.
-    if (m_bInStep)
+    // Nor does a press that waited in the queue while a step ran act after
+    // it: it would skip the page the step just showed.
+    if (m_bInStep || QueuedWhileBusy())
         return;
     m_bInStep = true;
     switch (m_nStep)
@@ -189,10 +198,22 @@ bool CQbxMenderDlg::DisableDefaultButton()
     return bHadFocus;
 }
 
+bool CQbxMenderDlg::QueuedWhileBusy() const
+{
+    // A click, a key or a posted command carries the time it was given; one
+    // sent from another thread, that of the last message this thread took
+    // from its queue. Compared as a difference, which the clock's wrap after
+    // 49 days does not upset.
+    const DWORD dwGiven = static_cast<DWORD>(::GetMessageTime());
+    return m_bReady && static_cast<LONG>(dwGiven - m_dwReadyAt) < 0;
+}
+
 void CQbxMenderDlg::EnableDefaultButton(bool bHadFocus)
 {
     CWnd button = GetDlgItem(IDOK);
     button.EnableWindow(TRUE);
+    m_dwReadyAt = ::GetTickCount();
+    m_bReady = true;
     // Disabling the button took the focus from it: the dialog manager left
     // it nowhere, where Enter would no longer act on the page, or, once a
     // dialog shown meanwhile closed, gave it to "Cancel", where Enter would

@@ -10,11 +10,14 @@
 //   QBX_STUB_VTINST_PRESS   "click HWND": a mouse click (real input) on the
 //                           default button of dialog HWND (decimal), or
 //                           "post HWND": WM_COMMAND(IDOK) posted to it;
-//                           either way, messages are handled for 300 ms
+//                           either way, messages are handled for 300 ms;
+//                           "queue HWND": the click, then 300 ms without
+//                           handling any, as an installer that blocks
 // Built a second time without the entry point (VTINST_NO_ENTRY).
 #include <windows.h>
 
 #include <stdlib.h>
+#include <string.h>
 
 #ifndef VTINST_NO_ENTRY
 static void ClickAtCentre(HWND hWnd)
@@ -39,11 +42,17 @@ static void PressDefaultButton()
     char press[64];
     if (GetEnvironmentVariableA("QBX_STUB_VTINST_PRESS", press, sizeof(press)) == 0)
         return;
-    HWND hDialog = reinterpret_cast<HWND>(static_cast<INT_PTR>(_atoi64(press + 5)));
-    if (press[0] == 'c')
-        ClickAtCentre(GetDlgItem(hDialog, IDOK));
-    else
+    const char* number = strchr(press, ' ');
+    HWND hDialog = reinterpret_cast<HWND>(static_cast<INT_PTR>(_atoi64(number != NULL ? number : press)));
+    if (press[0] == 'p')
         PostMessageA(hDialog, WM_COMMAND, IDOK, 0);
+    else
+        ClickAtCentre(GetDlgItem(hDialog, IDOK));
+    if (press[0] == 'q')
+    {
+        Sleep(300);
+        return;
+    }
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 300)
     {
