@@ -225,15 +225,15 @@ void CXpNoticeDlg::OnUnderstandClicked()
 void CXpNoticeDlg::OnDestroy()
 {
     CDialog::OnDestroy();
-    if (m_hPicture == NULL)
-        return;
-    // Whatever the control shows now is ours to release: the scaled picture,
-    // or a copy of it that the control made for itself.
+    // Whatever the control shows now is ours: the picture it loaded from the
+    // template, the scaled one, or a copy of that which it made for itself.
+    // Taken out, it is no longer the control's to free.
     HBITMAP hShown = reinterpret_cast<HBITMAP>(
         ::SendMessageA(::GetDlgItem(m_hWnd, IDC_NOTICE_PICTURE), STM_SETIMAGE, IMAGE_BITMAP, 0));
     if (hShown != NULL && hShown != m_hPicture)
         ::DeleteObject(hShown);
-    ::DeleteObject(m_hPicture);
+    if (m_hPicture != NULL)
+        ::DeleteObject(m_hPicture);
     m_hPicture = NULL;
 }
 

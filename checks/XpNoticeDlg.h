@@ -30,5 +30,6 @@ private:
     void MoveBelowPicture(int nDpi);
 
     CFont m_fontHeading; // lives until the dialog's window is gone
-    HBITMAP m_hPicture;  // the picture drawn at the screen's DPI, or NULL at 96
+    HBITMAP m_hPicture;  // the picture drawn at the screen's DPI, or NULL at 96;
+                         // freed with whatever the control shows, once
 };

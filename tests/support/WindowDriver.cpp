@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <string.h>
+#include <winternl.h>
 
 #include <memory>
 
@@ -23,6 +24,33 @@ SIZE IconSize(HICON hIcon)
     if (ii.hbmColor != NULL)
         DeleteObject(ii.hbmColor);
     return size;
+}
+
+DWORD GdiObjectCount()
+{
+    SetLastError(ERROR_SUCCESS);
+    const DWORD nCounted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (nCounted != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return nCounted;
+    // The table the PEB names: one entry per handle, its type 0 when free.
+    struct Entry
+    {
+        ULONG64 object;
+        ULONG owner;
+        USHORT unique;
+        BYTE type;
+        BYTE flags;
+        ULONG64 user;
+    };
+    PROCESS_BASIC_INFORMATION pbi;
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &pbi, sizeof(pbi), NULL) != 0)
+        return 0;
+    const BYTE* pPeb = reinterpret_cast<const BYTE*>(pbi.PebBaseAddress);
+    const Entry* pTable = *reinterpret_cast<const Entry* const*>(pPeb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    DWORD nInUse = 0;
+    for (int i = 0; pTable != NULL && i < 0x10000; ++i)
+        nInUse += pTable[i].object != 0 && pTable[i].type != 0;
+    return nInUse;
 }
 
 namespace

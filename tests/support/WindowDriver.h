@@ -13,6 +13,9 @@
 
 // Width and height of an icon's image; 0 x 0 when it is no icon.
 SIZE IconSize(HICON hIcon);
+// The GDI objects this process holds: Windows counts them; Wine does not, so
+// there the handles in use in the process's GDI handle table are counted.
+DWORD GdiObjectCount();
 // Every static text and check box of the dialog shows its whole text:
 // measured in the control's own font against its client rectangle.
 void ExpectTextsFit(HWND hDlg);
