@@ -3,6 +3,7 @@
 #include "UsbDriverCheck.h"
 
 #include "CString.h"
+#include "InstallerCall.h"
 #include "SysEnv.h"
 #include "XpNoticeDlg.h"
 
@@ -11,8 +12,6 @@ namespace
 const char c_szUsbEnumKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10";
 const char c_szInstallerLibrary[] = "VtInst32.dll";
 const char c_szInstallerEntry[] = "Inst_UpdateInfDeviceDriver";
-
-typedef int(WINAPI* PFN_UPDATEINFDEVICEDRIVER)(const char* pszInfPath, int nArg2, int nArg3, char* pszBuffer);
 
 // Releases the installer library on every way out of Repair.
 class CLibraryHolder
@@ -164,7 +163,7 @@ int CUsbDriverCheck::Repair()
 
     char szBuffer[MAX_PATH];
     szBuffer[0] = '\0';
-    if (pfnUpdate(infPath, 1, 1, szBuffer) != 0)
+    if (CallUpdateInfDeviceDriver(pfnUpdate, infPath, 1, 1, szBuffer) != 0)
         nResult = 0;
     return nResult;
 }
