@@ -103,47 +103,67 @@ TEST_F(E2E, InstallerLibraryAbsent)
 
 namespace
 {
-// WM_INITDIALOG posted by another program with a pointer of its choosing, to
-// each of the program's dialogs in turn: the dialog goes on as it was.
-TEST_F(E2E, ForeignInitDialogChangesNothing)
+// Messages only the system gives a dialog, sent and posted by another
+// program (WM_INITDIALOG with a pointer of its choosing) to each of the
+// program's dialogs where a second set-up or an early end would show: the
+// wizard on its report, the About box, the notice with its box ticked. Each
+// goes on as it was, works and closes as its user expects, and a second copy
+// still finds and restores the wizard.
+TEST_F(E2E, ForeignMessagesChangeNothing)
 {
     PlayMachine(MachineSetup());
     StartProgram();
-    const auto post = [this](HWND hDialog, const char* which)
+    const auto deliver = [this](HWND hDialog, const char* which)
     {
         SCOPED_TRACE(which);
         const std::string page = m_wizard->Page();
-        char caption[128] = "";
-        GetWindowTextA(hDialog, caption, sizeof(caption));
-        const LPARAM bogus[] = {0x41414140, 1, -1};
-        for (LPARAM lParam : bogus)
-            ASSERT_TRUE(PostMessageA(hDialog, WM_INITDIALOG, 0, lParam));
+        const std::string caption = ReadWindowText(hDialog);
+        const struct
+        {
+            UINT message;
+            LPARAM lParam;
+        } foreign[] = {
+            {WM_INITDIALOG, 0x41414140}, {WM_INITDIALOG, 1}, {WM_INITDIALOG, -1}, {WM_NCDESTROY, 0}, {WM_DESTROY, 0}};
+        for (const auto& f : foreign)
+        {
+            DWORD_PTR result = 0;
+            SendMessageTimeoutA(hDialog, f.message, 0, f.lParam, SMTO_ABORTIFHUNG, DriverWaitMs() / 4, &result);
+            ASSERT_TRUE(PostMessageA(hDialog, f.message, 0, f.lParam));
+        }
         SettleWindow(hDialog);
         ASSERT_TRUE(KeepsRunning()) << "the program ended";
-        char after[128] = "";
-        GetWindowTextA(hDialog, after, sizeof(after));
-        EXPECT_STREQ(caption, after);
+        EXPECT_EQ(caption, ReadWindowText(hDialog));
         EXPECT_TRUE(IsWindowVisible(hDialog));
         EXPECT_EQ(page, m_wizard->Page());
     };
 
-    post(m_wizard->Window(), "the wizard");
-    EXPECT_EQ(kNext, m_wizard->Button());
+    EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClearLines, m_wizard->Next());
+    deliver(m_wizard->Window(), "the wizard on its report");
     HWND hAbout = m_wizard->OpenAbout();
     ASSERT_TRUE(hAbout != NULL);
-    post(hAbout, "the About box");
+    deliver(hAbout, "the About box");
     PostClick(hAbout, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(hAbout); }));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(hAbout); })) << "the About box did not close";
 
-    EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClearLines, m_wizard->Next());
     int notices = 0;
     EXPECT_EQ(std::string(kPortRepaired) + kDriverRepaired, m_wizard->Next(
                                                                 [&](HWND hNotice)
                                                                 {
-                                                                    post(hNotice, "the notice");
-                                                                    ReadAndAcceptNotice(hNotice, &notices);
+                                                                    ++notices;
+                                                                    EXPECT_TRUE(TickUnderstand(hNotice));
+                                                                    deliver(hNotice, "the notice, ticked");
+                                                                    EXPECT_TRUE(AcceptNotice(hNotice));
                                                                 }));
     EXPECT_EQ(1, notices);
+
+    // The second copy restores the minimised wizard, found by its mark.
+    HWND hWizard = m_wizard->Window();
+    PostMessageA(hWizard, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(hWizard) != FALSE; }));
+    ProgramProcess second;
+    ASSERT_TRUE(second.Start(ProgramFolderPath() + "\\QbxMender.exe"));
+    EXPECT_TRUE(second.WaitForExit()) << "the second copy kept running";
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(hWizard); })) << "the wizard stayed minimised";
     Cancel();
 }
 } // namespace
