@@ -1,8 +1,16 @@
 // The maker's installer library as the demo plays it: "reinstalling" the
 // device's USB driver gives every USB instance of the device an active driver
 // service, as Windows records it once a driver is installed, and reports
-// success. The end-to-end tests use it too.
+// success. The end-to-end tests use it too. Built with VTINST_CDECL, the
+// entry point is __cdecl, as a maker's library may be although the program
+// declares it WINAPI: it leaves its arguments on the stack.
 #include <windows.h>
+
+#ifdef VTINST_CDECL
+#define VTINST_CALL __cdecl
+#else
+#define VTINST_CALL WINAPI
+#endif
 
 static const char kDeviceKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_0c9d&Pid_3a10";
 
@@ -18,7 +26,7 @@ static void MarkDriverActive(HKEY hDevice, const char* instance)
     RegCloseKey(hControl);
 }
 
-extern "C" int WINAPI Inst_UpdateInfDeviceDriver(const char*, int, int, char*)
+extern "C" int VTINST_CALL Inst_UpdateInfDeviceDriver(const char*, int, int, char*)
 {
     HKEY hDevice;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceKey, 0, KEY_READ | KEY_CREATE_SUB_KEY, &hDevice) != ERROR_SUCCESS)

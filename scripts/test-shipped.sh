@@ -13,10 +13,16 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$QBX_ROOT"
 
-# One scenario a line: a test program of build/test/tests/e2e and the
-# GoogleTest filter of its tests to run against the shipped exe.
+# One scenario a line: a test program of build/test/tests/e2e, the
+# GoogleTest filter of its tests to run against the shipped exe, and
+# VAR=value settings for them, if any.
 SCENARIOS=(
     "test_e2e E2E.WindowsXpRepairsBothProblems"
+    # The installer library's entry point built __cdecl, not __stdcall as
+    # declared: the same pages, repair and second diagnosis.
+    "test_e2e E2E.WindowsXpRepairsBothProblems QBX_E2E_INSTALLER=VtInst32_cdecl.dll"
+    # Messages only the system gives a dialog, from another program.
+    "test_e2e E2E.ForeignMessagesChangeNothing"
     "test_single_instance SingleInstance.SecondCopyRestoresTheRunningWizardAndEnds"
     "test_e2e E2E.Windows2000RepairsThePortOnly"
     "test_e2e E2E.InstallerLibraryAbsent"
@@ -65,6 +71,7 @@ for scenario in "${SCENARIOS[@]}"; do
     cp "$e2e/${scenario%% *}.exe" "$bin/"
 done
 cp "$exe" "$standins/netapi32.dll" "$standins/VtInst32.dll" "$QBX_ROOT/build/standins-i686/planted.dll" "$bin/payload/"
+cp "$standins/cdecl/VtInst32.dll" "$bin/payload/VtInst32_cdecl.dll"
 qbx_log "the shipped exe: $exe, sha256 $(sha256sum "$exe" | cut -d' ' -f1)"
 
 # Each worker: a WoW64 prefix (the account stand-in in its 32-bit system
@@ -91,17 +98,19 @@ qbx_log "setting up took $(($(date +%s) - started)) s"
 # run_scenario WORKER INDEX: one scenario in the worker's prefix; prints one
 # line with its result and time, and the log when it failed.
 run_scenario() {
-    local w=$1 program=${SCENARIOS[$2]%% *} filter=${SCENARIOS[$2]#* } from rc=0
-    local log=$stage/logs/${program}.${filter//[^A-Za-z0-9_.-]/_}.log
+    local w=$1 program filter settings from rc=0
+    read -r program filter settings <<<"${SCENARIOS[$2]}"
+    local log=$stage/logs/${program}.${filter//[^A-Za-z0-9_.-]/_}${settings:+.${settings//[^A-Za-z0-9_.-]/_}}.log
     from=$(date +%s)
-    (cd "$bin" && WINEPREFIX=$stage/prefix-$w DISPLAY=${displays[$((w - 1))]} \
+    # shellcheck disable=SC2086 # the settings are words of their own
+    (cd "$bin" && env WINEPREFIX="$stage/prefix-$w" DISPLAY="${displays[$((w - 1))]}" $settings \
         timeout 900 "$WINE64" "$program.exe" --gtest_filter="$filter") >"$log" 2>&1 || rc=$?
     # A filter that names no test runs none and passes: that is a failure here.
     grep -q '^\[  PASSED  \] [1-9]' "$log" || [ "$rc" -ne 0 ] || rc=1
     if [ "$rc" -eq 0 ]; then
-        qbx_log "PASS $program $filter ($(($(date +%s) - from)) s, shipped exe)"
+        qbx_log "PASS $program $filter${settings:+ $settings} ($(($(date +%s) - from)) s, shipped exe)"
     else
-        qbx_log "FAIL $program $filter ($(($(date +%s) - from)) s, exit $rc); log $log:"
+        qbx_log "FAIL $program $filter${settings:+ $settings} ($(($(date +%s) - from)) s, exit $rc); log $log:"
         tr -d '\r' <"$log" >&2
     fi
     return "$rc"

@@ -80,7 +80,9 @@ protected:
         ASSERT_TRUE(Install("QbxMender.exe"));
         if (machine.installerLibrary)
         {
-            ASSERT_TRUE(Install("VtInst32.dll"));
+            // QBX_E2E_INSTALLER: another build of it in the payload.
+            const std::string installer = GetEnv("QBX_E2E_INSTALLER");
+            ASSERT_TRUE(Install(installer.empty() ? "VtInst32.dll" : installer.c_str(), "VtInst32.dll"));
         }
         m_machine = machine;
     }
