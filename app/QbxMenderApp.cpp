@@ -37,10 +37,14 @@ BOOL CQbxMenderApp::InitInstance()
         {
             if (::GetPropA(hWnd, m_pszExeName) != NULL)
             {
+                // The dialog it shows is asked for before the wizard is
+                // activated: the running copy may handle that activation
+                // at once, and the wizard is then its own last active popup.
+                HWND hPopup = ::GetLastActivePopup(hWnd);
                 if (::IsIconic(hWnd))
                     ::ShowWindow(hWnd, SW_RESTORE);
                 ::SetForegroundWindow(hWnd);
-                ::SetForegroundWindow(::GetLastActivePopup(hWnd));
+                ::SetForegroundWindow(hPopup);
                 break;
             }
         }
