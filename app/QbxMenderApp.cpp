@@ -32,17 +32,13 @@ BOOL CQbxMenderApp::InitInstance()
     {
         // Another copy runs: bring its wizard, and whatever dialog it shows
         // over it, to the front.
-        for (HWND hWnd = ::GetWindow(::GetDesktopWindow(), GW_CHILD); hWnd != NULL;
-             hWnd = ::GetWindow(hWnd, GW_HWNDNEXT))
+        HWND hWnd = AfxFindInstanceWindow(m_pszExeName);
+        if (hWnd != NULL)
         {
-            if (::GetPropA(hWnd, m_pszExeName) != NULL)
-            {
-                if (::IsIconic(hWnd))
-                    ::ShowWindow(hWnd, SW_RESTORE);
-                ::SetForegroundWindow(hWnd);
-                ::SetForegroundWindow(::GetLastActivePopup(hWnd));
-                break;
-            }
+            if (::IsIconic(hWnd))
+                ::ShowWindow(hWnd, SW_RESTORE);
+            ::SetForegroundWindow(hWnd);
+            ::SetForegroundWindow(::GetLastActivePopup(hWnd));
         }
         return FALSE;
     }

@@ -170,16 +170,6 @@ BOOL CALLBACK FindAnyWindow(HWND hWnd, LPARAM lParam)
     return FALSE;
 }
 
-BOOL CALLBACK FindWizard(HWND hWnd, LPARAM lParam)
-{
-    if (::GetPropA(hWnd, theBenchApp.m_pszExeName) != NULL)
-    {
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 CString PageText(HWND hWnd)
 {
     char szText[2048];
@@ -194,7 +184,7 @@ bool WaitForWelcome(Round& round, HWND& hWnd)
     while (BenchNowMs() - t0 < c_dwTimeoutMs)
     {
         if (hWnd == NULL)
-            ::EnumThreadWindows(round.dwUiThreadId, FindWizard, reinterpret_cast<LPARAM>(&hWnd));
+            hWnd = AfxFindInstanceWindow(theBenchApp.m_pszExeName, ::GetCurrentProcessId());
         if (hWnd != NULL && ::IsWindowVisible(hWnd) && lstrcmpA(PageText(hWnd), round.pszWelcome) == 0)
             return true;
         ::Sleep(1);

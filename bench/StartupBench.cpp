@@ -45,33 +45,6 @@ bool LoadFirstPage(Program& program)
     return nLen > 0;
 }
 
-struct FindData
-{
-    DWORD dwProcessId;
-    const char* pszName;
-    HWND hWnd;
-};
-
-BOOL CALLBACK FindMarkedWindow(HWND hWnd, LPARAM lParam)
-{
-    FindData* pFind = reinterpret_cast<FindData*>(lParam);
-    DWORD dwProcessId = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
-    if (dwProcessId == pFind->dwProcessId && ::GetPropA(hWnd, pFind->pszName) != NULL)
-    {
-        pFind->hWnd = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindProgramWindow(DWORD dwProcessId, const char* pszName)
-{
-    FindData find = {dwProcessId, pszName, NULL};
-    ::EnumWindows(FindMarkedWindow, reinterpret_cast<LPARAM>(&find));
-    return find.hWnd;
-}
-
 bool ShowsFirstPage(HWND hWnd, const char* pszExpected)
 {
     HWND hText = ::GetDlgItem(hWnd, c_nPageTextControl);
@@ -126,7 +99,7 @@ bool RunOnce(Program& program, double& startMs, double& peakKB)
     while (dwIdle == 0)
     {
         if (hWnd == NULL)
-            hWnd = FindProgramWindow(pi.dwProcessId, program.szName);
+            hWnd = AfxFindInstanceWindow(program.szName, pi.dwProcessId);
         if (hWnd != NULL && ShowsFirstPage(hWnd, program.szFirstPage))
         {
             bShown = true;

@@ -142,6 +142,19 @@ void AfxInitCommonControls()
     ::InitCommonControlsEx(&icc);
 }
 
+HWND AfxFindInstanceWindow(LPCSTR pszName, DWORD dwProcessId, HWND hAfter)
+{
+    HWND hWnd = hAfter != NULL ? ::GetWindow(hAfter, GW_HWNDNEXT) : ::GetWindow(::GetDesktopWindow(), GW_CHILD);
+    for (; hWnd != NULL; hWnd = ::GetWindow(hWnd, GW_HWNDNEXT))
+    {
+        DWORD dwOwner = 0;
+        ::GetWindowThreadProcessId(hWnd, &dwOwner);
+        if ((dwProcessId == 0 || dwOwner == dwProcessId) && ::GetPropA(hWnd, pszName) != NULL)
+            return hWnd;
+    }
+    return NULL;
+}
+
 namespace
 {
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
