@@ -32,21 +32,17 @@ BOOL CQbxMenderApp::InitInstance()
     {
         // Another copy runs: bring its wizard, and whatever dialog it shows
         // over it, to the front.
-        for (HWND hWnd = ::GetWindow(::GetDesktopWindow(), GW_CHILD); hWnd != NULL;
-             hWnd = ::GetWindow(hWnd, GW_HWNDNEXT))
+        HWND hWnd = AfxFindInstanceWindow(m_pszExeName);
+        if (hWnd != NULL)
         {
-            if (::GetPropA(hWnd, m_pszExeName) != NULL)
-            {
-                // The dialog it shows is asked for before the wizard is
-                // activated: the running copy may handle that activation
-                // at once, and the wizard is then its own last active popup.
-                HWND hPopup = ::GetLastActivePopup(hWnd);
-                if (::IsIconic(hWnd))
-                    ::ShowWindow(hWnd, SW_RESTORE);
-                ::SetForegroundWindow(hWnd);
-                ::SetForegroundWindow(hPopup);
-                break;
-            }
+            // The dialog it shows is asked for before the wizard is activated:
+            // the running copy may handle that activation at once, and the
+            // wizard is then its own last active popup.
+            HWND hPopup = ::GetLastActivePopup(hWnd);
+            if (::IsIconic(hWnd))
+                ::ShowWindow(hWnd, SW_RESTORE);
+            ::SetForegroundWindow(hWnd);
+            ::SetForegroundWindow(hPopup);
         }
         return FALSE;
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchUtil.h"
+#include "CHandleHolder.h"
 #include "MachineImage.h"
 #include "PrivateHive.h"
 #include "QbxMenderDlg.h"
@@ -170,16 +171,6 @@ BOOL CALLBACK FindAnyWindow(HWND hWnd, LPARAM lParam)
     return FALSE;
 }
 
-BOOL CALLBACK FindWizard(HWND hWnd, LPARAM lParam)
-{
-    if (::GetPropA(hWnd, theBenchApp.m_pszExeName) != NULL)
-    {
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 CString PageText(HWND hWnd)
 {
     char szText[2048];
@@ -194,7 +185,7 @@ bool WaitForWelcome(Round& round, HWND& hWnd)
     while (BenchNowMs() - t0 < c_dwTimeoutMs)
     {
         if (hWnd == NULL)
-            ::EnumThreadWindows(round.dwUiThreadId, FindWizard, reinterpret_cast<LPARAM>(&hWnd));
+            hWnd = AfxFindInstanceWindow(theBenchApp.m_pszExeName, ::GetCurrentProcessId());
         if (hWnd != NULL && ::IsWindowVisible(hWnd) && lstrcmpA(PageText(hWnd), round.pszWelcome) == 0)
             return true;
         ::Sleep(1);
@@ -202,23 +193,21 @@ bool WaitForWelcome(Round& round, HWND& hWnd)
     return false;
 }
 
-DWORD WINAPI DriveRound(LPVOID pParam)
+// Cancel ends whatever window the modal loop shows, so that the benchmark
+// stops instead of waiting for ever.
+void CancelAnyWindow(const Round& round, HWND hWnd)
 {
-    Round& round = *static_cast<Round*>(pParam);
-    HWND hWnd = NULL;
-    if (!WaitForWelcome(round, hWnd))
-    {
-        fprintf(stderr, "the wizard did not show its welcome page\n");
-        // Whatever window the modal loop shows, Cancel ends it, so that the
-        // benchmark stops instead of waiting for ever.
-        if (hWnd == NULL)
-            ::EnumThreadWindows(round.dwUiThreadId, FindAnyWindow, reinterpret_cast<LPARAM>(&hWnd));
-        if (hWnd != NULL)
-            ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        return 1;
-    }
-    ::Sleep(50); // let the first painting settle
+    if (hWnd == NULL)
+        ::EnumThreadWindows(round.dwUiThreadId, FindAnyWindow, reinterpret_cast<LPARAM>(&hWnd));
+    if (hWnd != NULL)
+        ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
 
+// The click on "Next >", from t0 to t1: the button handles it and notifies
+// the wizard, whose handler runs the whole diagnosis before the call
+// returns. The round's probes are posted meanwhile; returns how many.
+int TimeClick(HWND hWnd, const Round& round, double& t0, double& t1)
+{
     Poster poster;
     poster.hWnd = hWnd;
     poster.nIntervalMs = round.nIntervalMs;
@@ -227,14 +216,12 @@ DWORD WINAPI DriveRound(LPVOID pParam)
     poster.nPosted = 0;
     HANDLE hPoster = round.nIntervalMs != 0 ? ::CreateThread(NULL, 0, PostProbes, &poster, 0, NULL) : NULL;
 
-    // The click: the button handles it and notifies the wizard, whose
-    // handler runs the whole diagnosis before the call returns.
     ZeroMemory(&g_marks, sizeof(g_marks));
     g_bMarking = true;
-    const double t0 = BenchNowMs();
+    t0 = BenchNowMs();
     ::SetEvent(poster.hGo);
     ::SendMessageA(::GetDlgItem(hWnd, IDOK), BM_CLICK, 0, 0);
-    const double t1 = BenchNowMs();
+    t1 = BenchNowMs();
     g_bMarking = false;
     ::InterlockedExchange(&poster.bStop, TRUE);
     if (hPoster != NULL)
@@ -243,7 +230,13 @@ DWORD WINAPI DriveRound(LPVOID pParam)
         ::CloseHandle(hPoster);
     }
     ::CloseHandle(poster.hGo);
+    return poster.nPosted;
+}
 
+// The diagnosis's report and marks, the marks made relative to the click;
+// the round fails unless the report shows both problems and every mark came.
+void TakeDiagnosis(HWND hWnd, Round& round, double t0, double t1)
+{
     const CString report = PageText(hWnd);
     round.bOk = lstrcmpA(report, round.pszReport) == 0;
     if (!round.bOk)
@@ -264,13 +257,17 @@ DWORD WINAPI DriveRound(LPVOID pParam)
         *pMarks[i] -= t0;
     }
     round.dReturnedMs = t1 - t0;
+}
 
-    // Every probe posted during the diagnosis is taken by the modal loop at
-    // the latest once the handler has returned.
+// Every probe posted during the diagnosis is taken by the modal loop at the
+// latest once the handler has returned: the longest delay, and how many were
+// taken inside the pauses.
+void TakeProbes(Round& round, int nPosted, double t0, double t1)
+{
     round.dMaxDelayMs = 0.0;
     round.nProbes = 0;
     round.nProbesInPauses = 0;
-    for (int n = 0; n < poster.nPosted && round.bOk; ++n)
+    for (int n = 0; n < nPosted && round.bOk; ++n)
     {
         if (g_postedMs[n] > t1)
             break;
@@ -290,7 +287,24 @@ DWORD WINAPI DriveRound(LPVOID pParam)
         if (g_takenMs[n] < t0 + round.marks.dCommandDone)
             ++round.nProbesInPauses;
     }
+}
 
+DWORD WINAPI DriveRound(LPVOID pParam)
+{
+    Round& round = *static_cast<Round*>(pParam);
+    HWND hWnd = NULL;
+    if (!WaitForWelcome(round, hWnd))
+    {
+        fprintf(stderr, "the wizard did not show its welcome page\n");
+        CancelAnyWindow(round, hWnd);
+        return 1;
+    }
+    ::Sleep(50); // let the first painting settle
+    double t0 = 0.0;
+    double t1 = 0.0;
+    const int nPosted = TimeClick(hWnd, round, t0, t1);
+    TakeDiagnosis(hWnd, round, t0, t1);
+    TakeProbes(round, nPosted, t0, t1);
     ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     return 0;
 }
@@ -387,6 +401,127 @@ void Pause()
 {
     theSysEnv.WaitWithMessages(100);
 }
+
+// What was measured: each part of the diagnosis alone, and the series.
+struct Results
+{
+    double dInstalled, dAdmin, dPort, dDriver, dPause;
+    Series plain, probed, flood;
+};
+
+// The one-message-at-a-time series posts each probe 1 to 7 ms after the
+// last was taken.
+const int c_nOneAtATimeGapMs = -7;
+
+// The machine of the measured diagnosis: both checks run to their end and
+// both find their problem. False, with the reason, when the diagnosis would
+// not get past both preconditions and into both checks.
+bool SetUpMachine(PrivateHive& hive)
+{
+    KeySink sink(hive.Root());
+    if (!hive.IsOpen() || !WriteMachine(MachineImage(), sink))
+    {
+        fprintf(stderr, "cannot set up the private HKLM\n");
+        return false;
+    }
+    if (!theSysEnv.IsOsKind(OSK_WINXP))
+    {
+        fprintf(stderr, "not Windows XP: set HKCU\\Software\\Wine\\AppDefaults\\QbxDiagBench.exe Version=winxp\n");
+        return false;
+    }
+    if (!theSysEnv.IsProductInstalled() || !theSysEnv.IsPrinterPort(PORT_USB))
+    {
+        fprintf(stderr, "the private HKLM does not show the product or its printer on QBXUSB1:\n");
+        return false;
+    }
+    if (!theSysEnv.IsAdministrator())
+    {
+        fprintf(stderr, "not an administrator: the account database stand-in (netapi32.dll in the system folder, "
+                        "WINEDLLOVERRIDES netapi32=n) did not answer\n");
+        return false;
+    }
+    return true;
+}
+
+// The series, after one diagnosis to warm up: plain diagnoses for the time,
+// one probe at a time for the delays, a flood for comparison.
+bool RunAllSeries(int nDiagnoses, int nIntervalMs, Results& results)
+{
+    const CString welcome = LoadText(IDS_WELCOME);
+    CString report = LoadText(IDS_PORT_PROBLEM);
+    report += LoadText(IDS_DRIVER_PROBLEM);
+    report += LoadText(IDS_CLEAR_PROBLEM);
+    Series warmUp;
+    return RunSeries(1, 0, welcome, report, warmUp) && RunSeries(nDiagnoses, 0, welcome, report, results.plain) &&
+           RunSeries(nDiagnoses, c_nOneAtATimeGapMs, welcome, report, results.probed) &&
+           RunSeries(nDiagnoses, nIntervalMs, welcome, report, results.flood);
+}
+
+void Unhook(HHOOK hHook)
+{
+    ::UnhookWindowsHookEx(hHook);
+}
+typedef CHandleHolder<HHOOK, Unhook> CHookHolder;
+
+// Everything measured, with the hooks that stamp the probes and mark the
+// diagnosis's messages in place on this thread.
+bool Measure(int nDiagnoses, int nIntervalMs, Results& results)
+{
+    g_nProbeMessage = ::RegisterWindowMessageA("QbxDiagBench.Probe");
+    const DWORD dwThreadId = ::GetCurrentThreadId();
+    CHookHolder probeHook(::SetWindowsHookExA(WH_GETMESSAGE, ProbeHook, NULL, dwThreadId));
+    CHookHolder sentHook(::SetWindowsHookExA(WH_CALLWNDPROC, SentHook, NULL, dwThreadId));
+    CHookHolder sentDoneHook(::SetWindowsHookExA(WH_CALLWNDPROCRET, SentDoneHook, NULL, dwThreadId));
+    if (probeHook.m_h == NULL || sentHook.m_h == NULL || sentDoneHook.m_h == NULL)
+    {
+        fprintf(stderr, "SetWindowsHookEx failed: error %lu\n", ::GetLastError());
+        return false;
+    }
+    results.dInstalled = TimeEach(ProductInstalled);
+    results.dAdmin = TimeEach(Administrator);
+    results.dPort = TimeEach(PortCheck);
+    results.dDriver = TimeEach(DriverCheck);
+    results.dPause = TimeEach(Pause);
+    return RunAllSeries(nDiagnoses, nIntervalMs, results);
+}
+
+// Figure 3, and where the time of a diagnosis goes.
+void PrintDiagnosis(const Results& results, int nDiagnoses)
+{
+    const Series& plain = results.plain;
+    const double dElapsed = BenchMedian(plain.elapsedMs);
+    const double dExcess = dElapsed - c_dMandatedPauseMs;
+    printf("  diagnosis, click on \"Next >\" to report (both checks, both problems found): median %.1f ms "
+           "(min %.1f, max %.1f, %d diagnoses)\n",
+           dElapsed, BenchMin(plain.elapsedMs), BenchMax(plain.elapsedMs), nDiagnoses);
+    printf("    where it goes, median ms: click to handler %.2f; page text and button disabled %.2f; checks and pauses "
+           "%.2f; progress, report and button enabled %.2f; back to the clicker %.2f\n",
+           BenchMedian(plain.toHandlerMs), BenchMedian(plain.beforeMs), BenchMedian(plain.checksAndPausesMs),
+           BenchMedian(plain.updatesMs), BenchMedian(plain.backMs));
+    printf("    each part alone, median ms: IsProductInstalled %.2f, IsAdministrator %.2f, port Check %.2f, "
+           "driver Check %.2f, WaitWithMessages(100) %.2f\n",
+           results.dInstalled, results.dAdmin, results.dPort, results.dDriver, results.dPause);
+    char szFigure[128];
+    sprintf(szFigure, "%.1f ms (%.1f ms in all)", dExcess, dElapsed);
+    BenchPrintGoal("3. diagnosis beyond its 200 ms of pauses", szFigure, "< 5 ms", dExcess < 5.0);
+}
+
+// Figure 4, and the flood for comparison.
+void PrintDelays(const Results& results, int nIntervalMs)
+{
+    const Series& probed = results.probed;
+    const Series& flood = results.flood;
+    const double dDelay = BenchMedian(probed.maxDelayMs);
+    printf("  one message at a time during a diagnosis, each posted 1 to %d ms after the last was taken: %d in all; "
+           "longest delay per diagnosis median %.1f ms (min %.1f, worst %.1f)\n",
+           -c_nOneAtATimeGapMs, probed.nProbes, dDelay, BenchMin(probed.maxDelayMs), BenchMax(probed.maxDelayMs));
+    printf("  for comparison, a flood of one message every %d ms: %d, of which %d taken inside the pauses (one per "
+           "10 ms step at most) and the rest after the handler returned; longest delay median %.1f ms\n",
+           nIntervalMs, flood.nProbes, flood.nProbesInPauses, BenchMedian(flood.maxDelayMs));
+    char szFigure[128];
+    sprintf(szFigure, "%.1f ms (worst %.1f ms)", dDelay, BenchMax(probed.maxDelayMs));
+    BenchPrintGoal("4. longest delay of a posted message", szFigure, "< 20 ms", dDelay < 20.0);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -402,91 +537,11 @@ int main(int argc, char** argv)
     theBenchApp.SetCurrentHandles(::GetModuleHandleA(NULL));
     AfxInitCommonControls();
     ::SetEnvironmentVariableA("QBX_STUB_USER_PRIV", "2");
-
-    // The machine of the measured diagnosis: both checks run to their end
-    // and both find their problem.
     PrivateHive hive("DiagBench");
-    KeySink sink(hive.Root());
-    if (!hive.IsOpen() || !WriteMachine(MachineImage(), sink))
-    {
-        fprintf(stderr, "cannot set up the private HKLM\n");
+    Results results;
+    if (!SetUpMachine(hive) || !Measure(nDiagnoses, nIntervalMs, results))
         return 1;
-    }
-    // The diagnosis must get past both preconditions and into both checks.
-    if (!theSysEnv.IsOsKind(OSK_WINXP))
-    {
-        fprintf(stderr, "not Windows XP: set HKCU\\Software\\Wine\\AppDefaults\\QbxDiagBench.exe Version=winxp\n");
-        return 1;
-    }
-    if (!theSysEnv.IsProductInstalled() || !theSysEnv.IsPrinterPort(PORT_USB))
-    {
-        fprintf(stderr, "the private HKLM does not show the product or its printer on QBXUSB1:\n");
-        return 1;
-    }
-    if (!theSysEnv.IsAdministrator())
-    {
-        fprintf(stderr, "not an administrator: the account database stand-in (netapi32.dll in the system folder, "
-                        "WINEDLLOVERRIDES netapi32=n) did not answer\n");
-        return 1;
-    }
-
-    const CString welcome = LoadText(IDS_WELCOME);
-    CString report = LoadText(IDS_PORT_PROBLEM);
-    report += LoadText(IDS_DRIVER_PROBLEM);
-    report += LoadText(IDS_CLEAR_PROBLEM);
-
-    g_nProbeMessage = ::RegisterWindowMessageA("QbxDiagBench.Probe");
-    const DWORD dwThreadId = ::GetCurrentThreadId();
-    HHOOK hHook = ::SetWindowsHookExA(WH_GETMESSAGE, ProbeHook, NULL, dwThreadId);
-    HHOOK hSentHook = ::SetWindowsHookExA(WH_CALLWNDPROC, SentHook, NULL, dwThreadId);
-    HHOOK hSentDoneHook = ::SetWindowsHookExA(WH_CALLWNDPROCRET, SentDoneHook, NULL, dwThreadId);
-    if (hHook == NULL || hSentHook == NULL || hSentDoneHook == NULL)
-    {
-        fprintf(stderr, "SetWindowsHookEx failed: error %lu\n", ::GetLastError());
-        return 1;
-    }
-
-    const double dInstalled = TimeEach(ProductInstalled);
-    const double dAdmin = TimeEach(Administrator);
-    const double dPort = TimeEach(PortCheck);
-    const double dDriver = TimeEach(DriverCheck);
-    const double dPause = TimeEach(Pause);
-
-    const int c_nOneAtATimeGapMs = -7;
-    Series warmUp, plain, probed, flood;
-    const bool bOk = RunSeries(1, 0, welcome, report, warmUp) && RunSeries(nDiagnoses, 0, welcome, report, plain) &&
-                     RunSeries(nDiagnoses, c_nOneAtATimeGapMs, welcome, report, probed) &&
-                     RunSeries(nDiagnoses, nIntervalMs, welcome, report, flood);
-    ::UnhookWindowsHookEx(hSentDoneHook);
-    ::UnhookWindowsHookEx(hSentHook);
-    ::UnhookWindowsHookEx(hHook);
-    if (!bOk)
-        return 1;
-
-    char szFigure[128];
-    const double dElapsed = BenchMedian(plain.elapsedMs);
-    const double dExcess = dElapsed - c_dMandatedPauseMs;
-    printf("  diagnosis, click on \"Next >\" to report (both checks, both problems found): median %.1f ms "
-           "(min %.1f, max %.1f, %d diagnoses)\n",
-           dElapsed, BenchMin(plain.elapsedMs), BenchMax(plain.elapsedMs), nDiagnoses);
-    printf("    where it goes, median ms: click to handler %.2f; page text and button disabled %.2f; checks and pauses "
-           "%.2f; progress, report and button enabled %.2f; back to the clicker %.2f\n",
-           BenchMedian(plain.toHandlerMs), BenchMedian(plain.beforeMs), BenchMedian(plain.checksAndPausesMs),
-           BenchMedian(plain.updatesMs), BenchMedian(plain.backMs));
-    printf("    each part alone, median ms: IsProductInstalled %.2f, IsAdministrator %.2f, port Check %.2f, "
-           "driver Check %.2f, WaitWithMessages(100) %.2f\n",
-           dInstalled, dAdmin, dPort, dDriver, dPause);
-    sprintf(szFigure, "%.1f ms (%.1f ms in all)", dExcess, dElapsed);
-    BenchPrintGoal("3. diagnosis beyond its 200 ms of pauses", szFigure, "< 5 ms", dExcess < 5.0);
-
-    const double dDelay = BenchMedian(probed.maxDelayMs);
-    printf("  one message at a time during a diagnosis, each posted 1 to %d ms after the last was taken: %d in all; "
-           "longest delay per diagnosis median %.1f ms (min %.1f, worst %.1f)\n",
-           -c_nOneAtATimeGapMs, probed.nProbes, dDelay, BenchMin(probed.maxDelayMs), BenchMax(probed.maxDelayMs));
-    printf("  for comparison, a flood of one message every %d ms: %d, of which %d taken inside the pauses (one per "
-           "10 ms step at most) and the rest after the handler returned; longest delay median %.1f ms\n",
-           nIntervalMs, flood.nProbes, flood.nProbesInPauses, BenchMedian(flood.maxDelayMs));
-    sprintf(szFigure, "%.1f ms (worst %.1f ms)", dDelay, BenchMax(probed.maxDelayMs));
-    BenchPrintGoal("4. longest delay of a posted message", szFigure, "< 20 ms", dDelay < 20.0);
+    PrintDiagnosis(results, nDiagnoses);
+    PrintDelays(results, nIntervalMs);
     return 0;
 }

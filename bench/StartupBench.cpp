@@ -45,33 +45,6 @@ bool LoadFirstPage(Program& program)
     return nLen > 0;
 }
 
-struct FindData
-{
-    DWORD dwProcessId;
-    const char* pszName;
-    HWND hWnd;
-};
-
-BOOL CALLBACK FindMarkedWindow(HWND hWnd, LPARAM lParam)
-{
-    FindData* pFind = reinterpret_cast<FindData*>(lParam);
-    DWORD dwProcessId = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
-    if (dwProcessId == pFind->dwProcessId && ::GetPropA(hWnd, pFind->pszName) != NULL)
-    {
-        pFind->hWnd = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindProgramWindow(DWORD dwProcessId, const char* pszName)
-{
-    FindData find = {dwProcessId, pszName, NULL};
-    ::EnumWindows(FindMarkedWindow, reinterpret_cast<LPARAM>(&find));
-    return find.hWnd;
-}
-
 bool ShowsFirstPage(HWND hWnd, const char* pszExpected)
 {
     HWND hText = ::GetDlgItem(hWnd, c_nPageTextControl);
@@ -103,6 +76,42 @@ void EndProgram(const PROCESS_INFORMATION& pi, HWND hWnd)
     ::CloseHandle(pi.hProcess);
 }
 
+// Waits until WaitForInputIdle has returned and the program's window carries
+// its mark and shows the first page; hWnd is the marked window once found.
+// False, with the reason, when that did not come.
+bool WaitForFirstPage(const Program& program, const PROCESS_INFORMATION& pi, double t0, HWND& hWnd)
+{
+    const DWORD dwIdle = ::WaitForInputIdle(pi.hProcess, c_dwStartTimeoutMs);
+    while (dwIdle == 0)
+    {
+        if (hWnd == NULL)
+            hWnd = AfxFindInstanceWindow(program.szName, pi.dwProcessId);
+        if (hWnd != NULL && ShowsFirstPage(hWnd, program.szFirstPage))
+            return true;
+        // Also the poll's pause: one millisecond, or the program ended.
+        if (::WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0 || BenchNowMs() - t0 > c_dwStartTimeoutMs)
+            break;
+    }
+    fprintf(stderr, "%s: %s\n", program.pszPath,
+            dwIdle != 0 ? "WaitForInputIdle failed or timed out" : "no window with its first page appeared");
+    return false;
+}
+
+// The process's peak working set so far.
+bool ReadPeakKB(HANDLE hProcess, double& peakKB)
+{
+    PROCESS_MEMORY_COUNTERS pmc;
+    ZeroMemory(&pmc, sizeof(pmc));
+    pmc.cb = sizeof(pmc);
+    if (!::GetProcessMemoryInfo(hProcess, &pmc, sizeof(pmc)))
+    {
+        fprintf(stderr, "GetProcessMemoryInfo failed: error %lu\n", ::GetLastError());
+        return false;
+    }
+    peakKB = static_cast<double>(pmc.PeakWorkingSetSize) / 1024.0;
+    return true;
+}
+
 // One start: from just before CreateProcess until the window carries its
 // mark, WaitForInputIdle has returned and the first page shows.
 bool RunOnce(Program& program, double& startMs, double& peakKB)
@@ -120,43 +129,50 @@ bool RunOnce(Program& program, double& startMs, double& peakKB)
         fprintf(stderr, "cannot start %s: error %lu\n", program.pszPath, ::GetLastError());
         return false;
     }
-    const DWORD dwIdle = ::WaitForInputIdle(pi.hProcess, c_dwStartTimeoutMs);
     HWND hWnd = NULL;
-    bool bShown = false;
-    while (dwIdle == 0)
-    {
-        if (hWnd == NULL)
-            hWnd = FindProgramWindow(pi.dwProcessId, program.szName);
-        if (hWnd != NULL && ShowsFirstPage(hWnd, program.szFirstPage))
-        {
-            bShown = true;
-            break;
-        }
-        // Also the poll's pause: one millisecond, or the program ended.
-        if (::WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0 || BenchNowMs() - t0 > c_dwStartTimeoutMs)
-            break;
-    }
-    const double t1 = BenchNowMs();
-    if (!bShown)
-    {
-        fprintf(stderr, "%s: %s\n", program.pszPath,
-                dwIdle != 0 ? "WaitForInputIdle failed or timed out" : "no window with its first page appeared");
-        EndProgram(pi, hWnd);
-        return false;
-    }
-
-    PROCESS_MEMORY_COUNTERS pmc;
-    ZeroMemory(&pmc, sizeof(pmc));
-    pmc.cb = sizeof(pmc);
-    const BOOL bMemory = ::GetProcessMemoryInfo(pi.hProcess, &pmc, sizeof(pmc));
+    const bool bShown = WaitForFirstPage(program, pi, t0, hWnd);
+    startMs = BenchNowMs() - t0;
+    const bool bMeasured = bShown && ReadPeakKB(pi.hProcess, peakKB);
     EndProgram(pi, hWnd);
-    if (!bMemory)
+    return bMeasured;
+}
+
+// The wizard and the minimal program from their paths: their instance names
+// and first pages.
+bool LoadPrograms(char** ppszPaths, Program programs[2])
+{
+    for (int i = 0; i < 2; ++i)
     {
-        fprintf(stderr, "GetProcessMemoryInfo failed: error %lu\n", ::GetLastError());
-        return false;
+        programs[i].pszPath = ppszPaths[i];
+        CWinApp::ExeNameFromPath(programs[i].pszPath, programs[i].szName, MAX_PATH);
+        if (!LoadFirstPage(programs[i]))
+        {
+            fprintf(stderr, "cannot read string %u of %s\n", c_nFirstPageString, programs[i].pszPath);
+            return false;
+        }
     }
-    startMs = t1 - t0;
-    peakKB = static_cast<double>(pmc.PeakWorkingSetSize) / 1024.0;
+    return true;
+}
+
+// nRuns measured starts of each program, in turns, after the unmeasured ones.
+bool RunInTurns(Program programs[2], int nRuns)
+{
+    for (int nRun = -c_nWarmUpRuns; nRun < nRuns; ++nRun)
+    {
+        for (int k = 0; k < 2; ++k)
+        {
+            Program& program = programs[(nRun + k + c_nWarmUpRuns) % 2];
+            double startMs = 0.0;
+            double peakKB = 0.0;
+            if (!RunOnce(program, startMs, peakKB))
+                return false;
+            if (nRun >= 0)
+            {
+                program.startMs.push_back(startMs);
+                program.peakKB.push_back(peakKB);
+            }
+        }
+    }
     return true;
 }
 
@@ -172,50 +188,11 @@ void PrintProgram(const Program& program)
            program.szName, BenchMedian(program.startMs), BenchMin(program.startMs), BenchMax(program.startMs),
            static_cast<unsigned>(program.startMs.size()), BenchMedian(program.peakKB));
 }
-} // namespace
-
-int main(int argc, char** argv)
+// Figures 1 and 2, after each program's times and memory.
+void PrintFigures(const Program& wizard, const Program& minimal)
 {
-    if (argc != 4 || atoi(argv[1]) < 1)
-    {
-        fprintf(stderr, "usage: QbxStartBench RUNS WIZARD.exe MINIMAL.exe\n");
-        return 2;
-    }
-    const int nRuns = atoi(argv[1]);
-    Program programs[2];
-    for (int i = 0; i < 2; ++i)
-    {
-        programs[i].pszPath = argv[2 + i];
-        CWinApp::ExeNameFromPath(programs[i].pszPath, programs[i].szName, MAX_PATH);
-        if (!LoadFirstPage(programs[i]))
-        {
-            fprintf(stderr, "cannot read string %u of %s\n", c_nFirstPageString, programs[i].pszPath);
-            return 1;
-        }
-    }
-
-    for (int nRun = -c_nWarmUpRuns; nRun < nRuns; ++nRun)
-    {
-        for (int k = 0; k < 2; ++k)
-        {
-            Program& program = programs[(nRun + k + c_nWarmUpRuns) % 2];
-            double startMs = 0.0;
-            double peakKB = 0.0;
-            if (!RunOnce(program, startMs, peakKB))
-                return 1;
-            if (nRun >= 0)
-            {
-                program.startMs.push_back(startMs);
-                program.peakKB.push_back(peakKB);
-            }
-        }
-    }
-
-    const Program& wizard = programs[0];
-    const Program& minimal = programs[1];
     PrintProgram(wizard);
     PrintProgram(minimal);
-
     if (IsNoisy(wizard.startMs) || IsNoisy(minimal.startMs))
         printf("  note: start-up times spread widely (middle half wider than 20%% of the median): the machine was "
                "busy, so figure 1 is unsure; run again when it is quiet\n");
@@ -227,5 +204,19 @@ int main(int argc, char** argv)
     const double memoryRatio = BenchMedian(wizard.peakKB) / BenchMedian(minimal.peakKB);
     sprintf(szFigure, "%.2f (%.0f / %.0f KB)", memoryRatio, BenchMedian(wizard.peakKB), BenchMedian(minimal.peakKB));
     BenchPrintGoal("2. peak working set, wizard / minimal", szFigure, "<= 1.20", memoryRatio <= 1.20);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4 || atoi(argv[1]) < 1)
+    {
+        fprintf(stderr, "usage: QbxStartBench RUNS WIZARD.exe MINIMAL.exe\n");
+        return 2;
+    }
+    Program programs[2];
+    if (!LoadPrograms(argv + 2, programs) || !RunInTurns(programs, atoi(argv[1])))
+        return 1;
+    PrintFigures(programs[0], programs[1]);
     return 0;
 }

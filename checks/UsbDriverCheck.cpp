@@ -2,6 +2,8 @@
 // installer library reinstall the driver.
 #include "UsbDriverCheck.h"
 
+#include "AfxGetProcAddress.h"
+#include "CHandleHolder.h"
 #include "CString.h"
 #include "InstallerCall.h"
 #include "SysEnv.h"
@@ -14,21 +16,10 @@ const char c_szInstallerLibrary[] = "VtInst32.dll";
 const char c_szInstallerEntry[] = "Inst_UpdateInfDeviceDriver";
 
 // Releases the installer library on every way out of Repair.
-class CLibraryHolder
+void FreeInstallerLibrary(HMODULE hModule)
 {
-public:
-    explicit CLibraryHolder(HMODULE hModule) : m_hModule(hModule) {}
-    ~CLibraryHolder()
-    {
-        if (m_hModule != NULL)
-            ::FreeLibrary(m_hModule);
-    }
-    HMODULE m_hModule;
-
-private:
-    CLibraryHolder(const CLibraryHolder&);
-    CLibraryHolder& operator=(const CLibraryHolder&);
-};
+    ::FreeLibrary(hModule);
+}
 
 // Appends one folder to a SearchPath list: only absolute ones, since a
 // relative or empty entry would mean the current directory again.
@@ -151,13 +142,10 @@ int CUsbDriverCheck::Repair()
     CString infPath;
     infPath.Format("%s\\inf\\VTMfcusb.inf", theSysEnv.m_szWindowsDir);
 
-    CLibraryHolder library(LoadInstallerLibrary());
-    if (library.m_hModule == NULL)
+    CHandleHolder<HMODULE, FreeInstallerLibrary> library(LoadInstallerLibrary());
+    if (library.m_h == NULL)
         return -1;
-    // Through a plain function pointer type, the one cast that does not
-    // pretend FARPROC had this signature.
-    PFN_UPDATEINFDEVICEDRIVER pfnUpdate = reinterpret_cast<PFN_UPDATEINFDEVICEDRIVER>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(library.m_hModule, c_szInstallerEntry)));
+    PFN_UPDATEINFDEVICEDRIVER pfnUpdate = AfxGetProcAddress<PFN_UPDATEINFDEVICEDRIVER>(library.m_h, c_szInstallerEntry);
     if (pfnUpdate == NULL)
         return -1;
 

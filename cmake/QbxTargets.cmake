@@ -37,6 +37,20 @@ function(qbx_add_library name)
     qbx_product_settings(${name})
 endfunction()
 
+# A stand-in DLL under the name it stands in for, with exports named in a
+# .def file.
+function(qbx_add_stub_dll target output_name)
+    add_library(${target} SHARED ${ARGN})
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${output_name})
+    target_compile_options(${target} PRIVATE ${QBX_TEST_OPTIONS})
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        # The .def files name the exports as Windows does, undecorated; the
+        # linker finds the stdcall functions behind them.
+        target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
+    endif()
+endfunction()
+
 # Every executable is linked statically: no runtime DLLs beside it.
 function(qbx_static_link target)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -fstack-protector-strong

@@ -4,6 +4,8 @@
 #include <string.h>
 #include <winspool.h>
 
+#include "CHandleHolder.h"
+
 namespace
 {
 const char c_szProductKey[] = "SOFTWARE\\Veltro\\Quellbox";
@@ -12,25 +14,15 @@ const char c_szPrinterNameValue[] = "PRINTERNAME";
 const char c_szDefaultPrinter[] = "Corvana R310/R520 Series";
 const char c_szUsbPort[] = "QBXUSB1:";
 
-// Closes the printer opened inside GetPrinterPort and frees its record.
-class CPrinterHolder
+// The printer opened inside GetPrinterPort and its record go on every way out.
+void ClosePrinterHandle(HANDLE hPrinter)
 {
-public:
-    CPrinterHolder() : m_hPrinter(NULL), m_hRecord(NULL) {}
-    ~CPrinterHolder()
-    {
-        if (m_hPrinter != NULL)
-            ::ClosePrinter(m_hPrinter);
-        if (m_hRecord != NULL)
-            ::GlobalFree(m_hRecord);
-    }
-    HANDLE m_hPrinter;
-    HGLOBAL m_hRecord;
-
-private:
-    CPrinterHolder(const CPrinterHolder&);
-    CPrinterHolder& operator=(const CPrinterHolder&);
-};
+    ::ClosePrinter(hPrinter);
+}
+void FreeRecord(HGLOBAL hRecord)
+{
+    ::GlobalFree(hRecord);
+}
 } // namespace
 
 CSysEnv::CSysEnv()
@@ -76,21 +68,21 @@ bool CSysEnv::GetPrinterPort(char* pszPort)
         memchr(szName, '\0', sizeof(szName)) == NULL)
         lstrcpynA(szName, c_szDefaultPrinter, sizeof(szName));
 
-    CPrinterHolder printer;
-    if (!::OpenPrinterA(szName, &printer.m_hPrinter, NULL))
+    CHandleHolder<HANDLE, ClosePrinterHandle> printer;
+    if (!::OpenPrinterA(szName, &printer.m_h, NULL))
     {
-        printer.m_hPrinter = NULL;
+        printer.m_h = NULL;
         return false;
     }
     DWORD dwNeeded = 0;
-    ::GetPrinterA(printer.m_hPrinter, 2, NULL, 0, &dwNeeded);
+    ::GetPrinterA(printer.m_h, 2, NULL, 0, &dwNeeded);
     if (dwNeeded == 0)
         return false;
-    printer.m_hRecord = ::GlobalAlloc(GMEM_ZEROINIT, dwNeeded);
-    if (printer.m_hRecord == NULL)
+    CHandleHolder<HGLOBAL, FreeRecord> record(::GlobalAlloc(GMEM_ZEROINIT, dwNeeded));
+    if (record.m_h == NULL)
         return false;
-    BYTE* pRecord = static_cast<BYTE*>(printer.m_hRecord); // GMEM_FIXED: the handle is the address
-    if (!::GetPrinterA(printer.m_hPrinter, 2, pRecord, dwNeeded, &dwNeeded))
+    BYTE* pRecord = static_cast<BYTE*>(record.m_h); // GMEM_FIXED: the handle is the address
+    if (!::GetPrinterA(printer.m_h, 2, pRecord, dwNeeded, &dwNeeded))
         return false;
 
     // A port text that does not fit the buffer cannot be a port this

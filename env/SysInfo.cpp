@@ -4,6 +4,8 @@
 
 #include <lm.h>
 
+#include "AfxGetProcAddress.h"
+#include "CHandleHolder.h"
 #include "SystemLibrary.h"
 
 namespace
@@ -71,29 +73,19 @@ void CSysInfo::DetectOsKind()
 namespace
 {
 // Closes a key opened inside one registry operation on every way out.
-class CKeyHolder
+void CloseKey(HKEY hKey)
 {
-public:
-    CKeyHolder() : m_hKey(NULL) {}
-    ~CKeyHolder()
-    {
-        if (m_hKey != NULL)
-            ::RegCloseKey(m_hKey);
-    }
-    HKEY m_hKey;
-
-private:
-    CKeyHolder(const CKeyHolder&);
-    CKeyHolder& operator=(const CKeyHolder&);
-};
+    ::RegCloseKey(hKey);
+}
+typedef CHandleHolder<HKEY, CloseKey> CKeyHolder;
 } // namespace
 
 int CSysInfo::ReadValue(const char* pszSubKey, const char* pszValueName, DWORD* pdwType, BYTE* pData, DWORD* pdwSize)
 {
     CKeyHolder key;
-    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_READ, &key.m_hKey) != ERROR_SUCCESS)
+    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_READ, &key.m_h) != ERROR_SUCCESS)
         return 0;
-    return ::RegQueryValueExA(key.m_hKey, pszValueName, NULL, pdwType, pData, pdwSize) == ERROR_SUCCESS ? 1 : 0;
+    return ::RegQueryValueExA(key.m_h, pszValueName, NULL, pdwType, pData, pdwSize) == ERROR_SUCCESS ? 1 : 0;
 }
 
 int CSysInfo::WriteValue(const char* pszSubKey, const char* pszValueName, DWORD dwType, const BYTE* pData, DWORD dwSize,
@@ -103,11 +95,11 @@ int CSysInfo::WriteValue(const char* pszSubKey, const char* pszValueName, DWORD 
     LONG lError = ERROR_INVALID_HANDLE; // no root chosen
     if (m_hRootKey != NULL)
     {
-        lError = ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_ALL_ACCESS, &key.m_hKey);
+        lError = ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_ALL_ACCESS, &key.m_h);
         if (lError != ERROR_SUCCESS)
-            key.m_hKey = NULL;
+            key.m_h = NULL;
         else
-            lError = ::RegSetValueExA(key.m_hKey, pszValueName, 0, dwType, pData, dwSize);
+            lError = ::RegSetValueExA(key.m_h, pszValueName, 0, dwType, pData, dwSize);
     }
     if (plError != NULL)
         *plError = lError;
@@ -118,9 +110,9 @@ int CSysInfo::EnumSubKey(const char* pszSubKey, DWORD dwIndex, char* pszName, DW
                          DWORD* pdwClassLen, FILETIME* pftLastWrite)
 {
     CKeyHolder key;
-    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_READ, &key.m_hKey) != ERROR_SUCCESS)
+    if (m_hRootKey == NULL || ::RegOpenKeyExA(m_hRootKey, pszSubKey, 0, KEY_READ, &key.m_h) != ERROR_SUCCESS)
         return 0;
-    return ::RegEnumKeyExA(key.m_hKey, dwIndex, pszName, pdwNameLen, NULL, pszClass, pdwClassLen, pftLastWrite) ==
+    return ::RegEnumKeyExA(key.m_h, dwIndex, pszName, pdwNameLen, NULL, pszClass, pdwClassLen, pftLastWrite) ==
                    ERROR_SUCCESS
                ? 1
                : 0;
@@ -166,11 +158,8 @@ bool GetAccountPrivilege(DWORD* pdwPriv)
 // group; false where Windows cannot tell.
 bool IsTokenAdministrator()
 {
-    HMODULE hAdvapi = ::GetModuleHandleA("advapi32.dll");
     PFN_CHECKTOKENMEMBERSHIP pfnCheck =
-        hAdvapi != NULL ? reinterpret_cast<PFN_CHECKTOKENMEMBERSHIP>(
-                              reinterpret_cast<void (*)()>(::GetProcAddress(hAdvapi, "CheckTokenMembership")))
-                        : NULL;
+        AfxGetProcAddress<PFN_CHECKTOKENMEMBERSHIP>(::GetModuleHandleA("advapi32.dll"), "CheckTokenMembership");
     BOOL bMember = FALSE;
     if (pfnCheck == NULL || !pfnCheck(NULL, const_cast<SID*>(&c_administrators.sid), &bMember))
         return false;

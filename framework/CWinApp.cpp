@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "AfxGetProcAddress.h"
+
 static CWinApp* s_pApp = NULL;
 
 CWinApp::CWinApp(LPCSTR lpszAppName)
@@ -140,6 +142,19 @@ void AfxInitCommonControls()
     ::InitCommonControlsEx(&icc);
 }
 
+HWND AfxFindInstanceWindow(LPCSTR pszName, DWORD dwProcessId, HWND hAfter)
+{
+    HWND hWnd = hAfter != NULL ? ::GetWindow(hAfter, GW_HWNDNEXT) : ::GetWindow(::GetDesktopWindow(), GW_CHILD);
+    for (; hWnd != NULL; hWnd = ::GetWindow(hWnd, GW_HWNDNEXT))
+    {
+        DWORD dwOwner = 0;
+        ::GetWindowThreadProcessId(hWnd, &dwOwner);
+        if ((dwProcessId == 0 || dwOwner == dwProcessId) && ::GetPropA(hWnd, pszName) != NULL)
+            return hWnd;
+    }
+    return NULL;
+}
+
 namespace
 {
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
@@ -148,12 +163,6 @@ namespace
 typedef BOOL(WINAPI* PFN_SETDLLDIRECTORYA)(LPCSTR lpPathName);
 typedef BOOL(WINAPI* PFN_SETDEFAULTDLLDIRECTORIES)(DWORD dwDirectoryFlags);
 
-FARPROC GetKernelProc(const char* pszName)
-{
-    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
-    return hKernel != NULL ? ::GetProcAddress(hKernel, pszName) : NULL;
-}
-
 // Narrows the search for libraries loaded by name from here on: the current
 // directory leaves it (XP SP1 and later), and where Windows can (8, or 7 with
 // its update) only the system folder remains. Both are looked up, so that
@@ -161,12 +170,12 @@ FARPROC GetKernelProc(const char* pszName)
 // full paths and do not depend on this.
 void ProtectLibrarySearch()
 {
-    PFN_SETDLLDIRECTORYA pfnSetDllDirectory =
-        reinterpret_cast<PFN_SETDLLDIRECTORYA>(reinterpret_cast<void (*)()>(GetKernelProc("SetDllDirectoryA")));
+    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    PFN_SETDLLDIRECTORYA pfnSetDllDirectory = AfxGetProcAddress<PFN_SETDLLDIRECTORYA>(hKernel, "SetDllDirectoryA");
     if (pfnSetDllDirectory != NULL)
         pfnSetDllDirectory("");
-    PFN_SETDEFAULTDLLDIRECTORIES pfnSetDefaultDllDirectories = reinterpret_cast<PFN_SETDEFAULTDLLDIRECTORIES>(
-        reinterpret_cast<void (*)()>(GetKernelProc("SetDefaultDllDirectories")));
+    PFN_SETDEFAULTDLLDIRECTORIES pfnSetDefaultDllDirectories =
+        AfxGetProcAddress<PFN_SETDEFAULTDLLDIRECTORIES>(hKernel, "SetDefaultDllDirectories");
     if (pfnSetDefaultDllDirectories != NULL)
         pfnSetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }

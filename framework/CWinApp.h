@@ -62,3 +62,8 @@ inline void AfxEnableControlContainer()
 void AfxInitCommonControls();
 // The start-up sequence: instance name, common controls, InitInstance.
 int AfxWinMain(HINSTANCE hInstance);
+// The running program's window: the first top-level window in Z order after
+// hAfter (from the top when NULL) that carries the instance name pszName as a
+// window property, of the process dwProcessId or, for 0, of any; NULL when
+// there is none.
+HWND AfxFindInstanceWindow(LPCSTR pszName, DWORD dwProcessId = 0, HWND hAfter = NULL);

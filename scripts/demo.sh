@@ -1,12 +1,29 @@
 #!/usr/bin/env bash
 # The demo: QbxMender.exe on a Windows XP machine (a Wine prefix of its own)
-# whose Corvana Quellbox has both of its USB problems. With a display it opens
-# the wizard there and waits until you close it; without one it walks the
-# wizard by itself and writes a screenshot of every page into
-# build/demo/screenshots. Every run starts again from the broken machine.
+# whose Corvana Quellbox has both of its USB problems, with a screen of 96
+# DPI or the one --dpi names. With a display it opens the wizard there and
+# waits until you close it; without one it walks the wizard by itself and
+# writes a screenshot of every page into build/demo/screenshots (at another
+# DPI, build/demo/screenshots-<DPI>dpi). Every run starts again from the
+# broken machine.
+#
+#   scripts/demo.sh [--dpi DPI]      (DPI from 96 to 288; 96 when not given)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$QBX_ROOT"
+
+dpi=96
+if [ $# -gt 0 ]; then
+    [ $# -eq 2 ] && [ "$1" = --dpi ] && [[ $2 =~ ^[0-9]+$ ]] && [ "$2" -ge 96 ] && [ "$2" -le 288 ] ||
+        { echo "usage: scripts/demo.sh [--dpi DPI]   (DPI from 96 to 288; 96 when not given)" >&2; exit 2; }
+    dpi=$2
+fi
+# The desktop grows with the DPI, as the dialogs do: 800x600 at 96 DPI holds
+# every dialog of the program, and so does that size scaled to the DPI.
+desktop_width=$((800 * dpi / 96))
+desktop_height=$((600 * dpi / 96))
+# An Xvfb of our own must hold the desktop.
+QBX_XVFB_SIZE=$((desktop_width > 1280 ? desktop_width : 1280))x$((desktop_height > 1024 ? desktop_height : 1024))
 
 headless=
 [ -n "${DISPLAY:-}" ] || headless=1
@@ -33,13 +50,15 @@ cp build/test/app/QbxMender.exe build/test/demo/VtInst32.dll "$app/"
 cp build/test/demo/netapi32.dll "$prefix/drive_c/windows/system32/"
 export QBX_STUB_USER_PRIV=2 # the account library's answer: an administrator
 
-qbx_log "resetting the demo machine"
+qbx_log "resetting the demo machine, with a screen of $dpi DPI"
 "$WINE64" build/test/demo/qbx_demo_machine.exe
 "$WINE64" reg import "$("$WINE64" winepath -w "$QBX_ROOT/demo/machine.reg")" >/dev/null
+qbx_set_dpi "$dpi"
+qbx_use_virtual_desktop "${desktop_width}x$desktop_height"
 program='C:\QbxMender\QbxMender.exe'
 
 if [ -z "$headless" ]; then
-    qbx_log "the wizard is open on $DISPLAY; the demo ends when you close it"
+    qbx_log "the wizard is open on $DISPLAY, at $dpi DPI; the demo ends when you close it"
     "$WINE64" "$program"
     exit 0
 fi
@@ -48,6 +67,7 @@ fi
 # desktop coordinates); the page is taken from the virtual desktop's window,
 # then the walk goes on.
 shots=$demo/screenshots
+[ "$dpi" -eq 96 ] || shots=$shots-${dpi}dpi
 rm -rf "$shots"
 mkdir -p "$shots"
 qbx_log "walking the wizard on $DISPLAY"

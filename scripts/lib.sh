@@ -134,12 +134,12 @@ QBX_XVFB_PIDS=()
 QBX_WINESERVER_PIDS=()
 
 # qbx_start_xvfb: starts an Xvfb of our own on a free display and sets
-# QBX_XVFB_DISPLAY to it.
+# QBX_XVFB_DISPLAY to it. Its screen is QBX_XVFB_SIZE (1280x1024 unless set).
 qbx_start_xvfb() {
     local n=99 i pid
     for _ in $(seq 20); do
         while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${QBX_XVFB_SIZE:-1280x1024}x24" -nolisten tcp >/dev/null 2>&1 &
         pid=$!
         for i in $(seq 100); do
             [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null && break
@@ -191,20 +191,26 @@ qbx_start_prefix() {
     qbx_log "wineserver for $WINEPREFIX (pid $!)"
 }
 
-# qbx_use_virtual_desktop: windows of the current prefix open inside one
-# Wine-drawn desktop rather than as X windows of their own. Dialogs then get
-# their captions and close at once, without waiting for a window manager
-# that Xvfb does not have.
+# qbx_use_virtual_desktop [SIZE]: windows of the current prefix open inside
+# one Wine-drawn desktop of SIZE (1280x1024 unless given) rather than as X
+# windows of their own. Dialogs then get their captions and close at once,
+# without waiting for a window manager that Xvfb does not have.
 qbx_use_virtual_desktop() {
     "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+    "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "${1:-1280x1024}" /f >/dev/null 2>&1
+}
+
+# qbx_set_dpi DPI: the current prefix's screen has DPI dots per inch (Wine
+# reads LogPixels at every process start).
+qbx_set_dpi() {
+    "$WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
 }
 
 # qbx_start_dpi_prefix BASE DPI: BASE-<DPI>dpi, a copy of the prefix BASE
-# whose screen has DPI dots per inch (Wine reads LogPixels at every process
-# start), made once, with a wineserver and a virtual desktop of its own. The
-# copy shares the files of the system folders, which nothing writes, with
-# BASE by hard links: seconds and no disk space instead of a wineboot.
+# whose screen has DPI dots per inch, made once, with a wineserver and a
+# virtual desktop of its own. The copy shares the files of the system
+# folders, which nothing writes, with BASE by hard links: seconds and no disk
+# space instead of a wineboot.
 qbx_start_dpi_prefix() {
     local base=$1 dpi=$2 prefix=$1-$2dpi
     if [ ! -f "$prefix/system.reg" ]; then
@@ -217,7 +223,7 @@ qbx_start_dpi_prefix() {
         mv "$prefix.tmp" "$prefix"
     fi
     qbx_start_prefix "$prefix"
-    "$WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    qbx_set_dpi "$dpi"
     qbx_use_virtual_desktop
 }
 

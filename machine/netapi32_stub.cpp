@@ -1,7 +1,7 @@
-// Test stand-in for the account database (netapi32.dll), which Wine does not
-// implement at level 11. Loaded in place of Wine's with
-// WINEDLLOVERRIDES=netapi32=n from the test program's folder. The answer is
-// chosen through the process environment, which outlives the library:
+// The machine's account database (netapi32.dll), a stand-in, since Wine does
+// not implement it at level 11. Loaded in place of Wine's (netapi32=n) from
+// the prefix's system folder. The answer is chosen through the process
+// environment, which outlives the library:
 //   QBX_STUB_USER_PRIV   privilege of every account (0, 1, 2); unset: no
 //                        such account (NERR_UserNotFound)
 // and every call is recorded there:

@@ -1,7 +1,6 @@
-// Window helpers shared by the in-process window driver, the out-of-process
-// program driver, the bench and the demo: waiting while messages flow,
-// reading texts, finding dialogs, posting input as a user gives it. Free of
-// GoogleTest.
+// Window helpers shared by the tests' in-process window driver and the
+// out-of-process program driver: waiting while messages flow, reading texts,
+// finding dialogs, posting input as a user gives it. Free of GoogleTest.
 #pragma once
 
 #include <windows.h>

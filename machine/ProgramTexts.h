@@ -1,7 +1,8 @@
-// What the tests know of the program from outside: the registry keys it reads
-// and writes, the device's printer and port, and the captions and texts of
-// its windows. Written out here rather than taken from the program, so that a
-// changed text or key shows as a failure.
+// What the machine, the drivers and the tests know of the program from
+// outside: the registry keys it reads and writes, the device's printer and
+// port, and the captions and texts of its windows. Written out here rather
+// than taken from the program, so that a changed text or key shows as a
+// failure.
 #pragma once
 
 // Below HKEY_LOCAL_MACHINE.

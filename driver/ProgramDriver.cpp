@@ -2,6 +2,8 @@
 // found among the desktop's top-level windows.
 #include "ProgramDriver.h"
 
+#include "CWinApp.h"
+
 namespace
 {
 // How long the program's thread may take to answer a message.
@@ -14,8 +16,9 @@ UINT SendTimeoutMs()
 std::vector<HWND> FindWizards(const std::string& instanceName)
 {
     std::vector<HWND> found;
-    for (HWND hWnd : TopLevelWindows())
-        if (GetPropA(hWnd, instanceName.c_str()) != NULL)
+    const char* name = instanceName.c_str();
+    for (HWND hWnd = AfxFindInstanceWindow(name); hWnd != NULL; hWnd = AfxFindInstanceWindow(name, 0, hWnd))
+        if (IsWindowVisible(hWnd))
             found.push_back(hWnd);
     return found;
 }
@@ -96,11 +99,8 @@ bool WizardDriver::Attach(DWORD timeoutMs)
 {
     const auto shown = [this]
     {
-        m_hWnd = NULL;
-        for (HWND hWnd : TopLevelWindows(m_pid))
-            if (m_hWnd == NULL && GetPropA(hWnd, m_name.c_str()) != NULL)
-                m_hWnd = hWnd;
-        return m_hWnd != NULL && !Page().empty() && ButtonEnabled(m_hWnd);
+        m_hWnd = AfxFindInstanceWindow(m_name.c_str(), m_pid);
+        return m_hWnd != NULL && IsWindowVisible(m_hWnd) && !Page().empty() && ButtonEnabled(m_hWnd);
     };
     if (!WaitFor(shown, timeoutMs))
         return false;
