@@ -38,8 +38,7 @@ const std::vector<WizardView> kBothRepaired = {
 };
 
 // The first step of a walk: the wizard on the screen.
-void WhenShowing(
-    Walkthrough& walk, CWizardUnderTest& dlg, const Walkthrough::Act& act = [] {})
+void WhenShowing(Walkthrough& walk, CWizardUnderTest& dlg, const Walkthrough::Act& act = Walkthrough::Act())
 {
     walk.When(
         "the wizard", [&dlg] { return dlg.m_hWnd != NULL && IsWindowVisible(dlg.m_hWnd); }, act);
@@ -55,8 +54,8 @@ void PressDefault(Walkthrough& walk, CWizardUnderTest& dlg, const std::string& w
 }
 
 // Clicks the default button, then runs check once its handler has returned.
-void ClickDefault(
-    Walkthrough& walk, CWizardUnderTest& dlg, const std::string& what, const Walkthrough::Act& check = [] {})
+void ClickDefault(Walkthrough& walk, CWizardUnderTest& dlg, const std::string& what,
+                  const Walkthrough::Act& check = Walkthrough::Act())
 {
     PressDefault(walk, dlg, "the default button for " + what);
     walk.When(
@@ -154,8 +153,7 @@ TEST_F(Wizard, WalksThroughItsStepsAndBackAgain)
                     EXPECT_EQ(GetDlgItem(dlg.m_hWnd, IDOK), GetFocus());
                     PostKey(dlg.m_hWnd, VK_RETURN);
                 });
-    walk.When(
-        "the report", [&] { return dlg.m_nOkCalls == 1 && dlg.m_nOkDepth == 0; }, [] {});
+    walk.When("the report", [&] { return dlg.m_nOkCalls == 1 && dlg.m_nOkDepth == 0; });
     // After the notice, too, Enter acts on the default button, not on "Cancel".
     ClickDefault(walk, dlg, "the repair", [&] { EXPECT_EQ(GetDlgItem(dlg.m_hWnd, IDOK), GetFocus()); });
     ClickDefault(walk, dlg, "the welcome page",
@@ -349,13 +347,11 @@ TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
         Walkthrough walk;
         WhenShowing(walk, dlg);
         PressDefault(walk, dlg, "the diagnosis");
-        walk.When(
-            "the pause",
-            [&] {
-                return PageText(dlg.m_hWnd) == kDiagnosingPage && !ButtonEnabled(dlg.m_hWnd) &&
-                       ProgressPos(dlg.m_hWnd) == c.pos;
-            },
-            [] {});
+        walk.When("the pause",
+                  [&] {
+                      return PageText(dlg.m_hWnd) == kDiagnosingPage && !ButtonEnabled(dlg.m_hWnd) &&
+                             ProgressPos(dlg.m_hWnd) == c.pos;
+                  });
         if (c.how == CloseBox)
             walk.After(0, "the close box", [&] { PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0); });
         else if (c.how == EscapeKey)
@@ -825,11 +821,10 @@ TEST_F(Wizard, PressesDuringAStepAreIgnored)
             walk.When(
                 "the first pause", [&] { return ProgressPos(dlg.m_hWnd) == 0 && !ButtonEnabled(dlg.m_hWnd); },
                 [&] { bPosted = PostMessageA(dlg.m_hWnd, WM_COMMAND, IDOK, 0) != FALSE; });
-        walk.When(
-            "the report", [&] { return dlg.m_nOkDepth == 0 && PageText(dlg.m_hWnd) != kDiagnosingPage; }, [] {});
+        walk.When("the report", [&] { return dlg.m_nOkDepth == 0 && PageText(dlg.m_hWnd) != kDiagnosingPage; });
         ClickDefault(walk, dlg, "the repair");
         // Long enough for a click queued meanwhile to be handled.
-        walk.After(200, "the repair page", [] {});
+        walk.After(200, "the repair page");
         CancelAndRun(dlg, walk);
 
         std::vector<WizardView> expected = kBothRepaired;

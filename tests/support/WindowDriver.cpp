@@ -2,6 +2,7 @@
 // dialog on the screen.
 #include "WindowDriver.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <string.h>
 #include <winternl.h>
@@ -30,26 +31,17 @@ DWORD GdiObjectCount()
 {
     SetLastError(ERROR_SUCCESS);
     const DWORD nCounted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (nCounted != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
-        return nCounted;
-    // The table the PEB names: one entry per handle, its type 0 when free.
-    struct Entry
-    {
-        ULONG64 object;
-        ULONG owner;
-        USHORT unique;
-        BYTE type;
-        BYTE flags;
-        ULONG64 user;
-    };
     PROCESS_BASIC_INFORMATION pbi;
-    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &pbi, sizeof(pbi), NULL) != 0)
-        return 0;
-    const BYTE* pPeb = reinterpret_cast<const BYTE*>(pbi.PebBaseAddress);
-    const Entry* pTable = *reinterpret_cast<const Entry* const*>(pPeb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    if (nCounted != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED ||
+        NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &pbi, sizeof(pbi), NULL) != 0)
+        return nCounted;
+    // The table the PEB names: a 24-byte entry per handle, its type at byte
+    // 14, 0 when free.
+    const BYTE* pTable = *reinterpret_cast<const BYTE* const*>(reinterpret_cast<const BYTE*>(pbi.PebBaseAddress) +
+                                                               (sizeof(void*) == 8 ? 0xF8 : 0x94));
     DWORD nInUse = 0;
     for (int i = 0; pTable != NULL && i < 0x10000; ++i)
-        nInUse += pTable[i].object != 0 && pTable[i].type != 0;
+        nInUse += pTable[24 * i + 14] != 0;
     return nInUse;
 }
 
@@ -112,15 +104,25 @@ Walkthrough::Walkthrough() : m_next(0), m_since(GetTickCount()), m_bInTick(false
 {
     g_pWalk = this;
     m_timer = SetTimer(NULL, 0, 10, OnTimer);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = OnTickMessage;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "QbxWalkthroughTicker";
+    RegisterClassA(&wc); // fails harmlessly once it is registered
+    m_hTicker = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, NULL);
+    m_hProgressHook = SetWindowsHookExA(WH_CALLWNDPROC, OnProgressSet, NULL, GetCurrentThreadId());
 }
 
 Walkthrough::~Walkthrough()
 {
+    UnhookWindowsHookEx(m_hProgressHook);
+    DestroyWindow(m_hTicker);
     KillTimer(NULL, m_timer);
     g_pWalk = m_pOuter;
     // The last step may wait for the dialog to go, which no tick sees any more.
-    while (!Done() && m_steps[m_next].afterMs == 0 && m_steps[m_next].ready())
-        m_steps[m_next++].act();
+    for (; !Done() && m_steps[m_next].afterMs == 0 && m_steps[m_next].ready(); ++m_next)
+        if (m_steps[m_next].act)
+            m_steps[m_next].act();
     if (!Done())
         ADD_FAILURE() << "the dialogs went before " << Pending();
 }
@@ -149,26 +151,42 @@ Walkthrough& Walkthrough::Click(const std::string& what, const std::function<HWN
                                 const Ready& taken)
 {
     std::shared_ptr<DWORD> pClicked(new DWORD(0)); // 0: not clicked yet
-    return When(
-        what,
-        [dialog, id, taken, pClicked]
-        {
-            if (taken())
-                return true;
-            if (*pClicked == 0 || GetTickCount() - *pClicked > kClickRetryMs)
-            {
-                *pClicked = GetTickCount();
-                PostClick(dialog(), id);
-            }
-            return false;
-        },
-        [] {});
+    return When(what,
+                [dialog, id, taken, pClicked]
+                {
+                    if (taken())
+                        return true;
+                    if (*pClicked == 0 || GetTickCount() - *pClicked > kClickRetryMs)
+                    {
+                        *pClicked = GetTickCount();
+                        PostClick(dialog(), id);
+                    }
+                    return false;
+                });
 }
 
 void CALLBACK Walkthrough::OnTimer(HWND, UINT, UINT_PTR id, DWORD)
 {
     if (g_pWalk != NULL && g_pWalk->m_timer == id)
         g_pWalk->Tick();
+}
+
+LRESULT CALLBACK Walkthrough::OnTickMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg != WM_APP)
+        return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    if (g_pWalk != NULL && g_pWalk->m_hTicker == hWnd)
+        g_pWalk->Tick();
+    return 0;
+}
+
+LRESULT CALLBACK Walkthrough::OnProgressSet(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    // A diagnosis sets the bar just before each of its pauses.
+    const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (nCode == HC_ACTION && (pMsg->message == PBM_SETRANGE || pMsg->message == PBM_SETPOS) && g_pWalk != NULL)
+        g_pWalk->PostTick();
+    return CallNextHookEx(NULL, nCode, wParam, lParam);
 }
 
 void Walkthrough::GiveUp(const std::string& why)
@@ -186,26 +204,27 @@ void Walkthrough::Tick()
     m_bInTick = true;
     if (m_watch)
         m_watch();
-    const DWORD waited = GetTickCount() - m_since;
-    if (Done())
-    {
-        if (waited > kStepTimeoutMs)
-            GiveUp("a dialog stayed up after the last step");
-    }
-    else
+    if (Done() && GetTickCount() - m_since > kStepTimeoutMs)
+        GiveUp("a dialog stayed up after the last step");
+    while (!Done())
     {
         const Step& step = m_steps[m_next];
-        if (waited >= step.afterMs && step.ready())
+        const DWORD waited = GetTickCount() - m_since;
+        if (waited < step.afterMs || !step.ready())
         {
-            // Advance first: the step may open a modal loop of its own.
-            Act act = step.act;
-            ++m_next;
-            m_since = GetTickCount();
-            act();
+            if (waited > kStepTimeoutMs + step.afterMs)
+                GiveUp("waited in vain for " + Pending());
+            break;
         }
-        else if (waited > kStepTimeoutMs + step.afterMs)
+        // Advance first: the step may open a modal loop of its own.
+        Act act = step.act;
+        ++m_next;
+        m_since = GetTickCount();
+        if (act)
         {
-            GiveUp("waited in vain for " + Pending());
+            act();
+            PostTick();
+            break;
         }
     }
     m_bInTick = false;

@@ -24,9 +24,13 @@ void ExpectTextsFit(HWND hDlg);
 // wait for on the screen, then acts, mostly by posting input. A thread timer
 // drives the steps, and every modal loop and every pause of the program
 // dispatches it, so each input is handled by the loop that would handle a
-// real one. A step that waits more than kStepTimeoutMs fails the test and
-// closes every dialog of the thread, as does a dialog that stays up that
-// long after the last step; a walk that goes with steps left fails it too.
+// real one. Besides the timer, the walk moves on at points that no load can
+// skip: a step that only waits lets the next be tried at once; after an act
+// the next is tried once what the act posted has been handled; and when the
+// wizard's progress bar is set, the walk ticks in the pause that follows.
+// A step that waits more than kStepTimeoutMs fails the test and closes
+// every dialog of the thread, as does a dialog that stays up that long
+// after the last step; a walk that goes with steps left fails it too.
 // Walks nest: one made while another is on runs alone until it goes, as a
 // step that opens a dialog of its own may need.
 class Walkthrough
@@ -40,11 +44,11 @@ public:
     Walkthrough();
     ~Walkthrough();
 
-    Walkthrough& When(const std::string& what, const Ready& ready, const Act& act);
+    Walkthrough& When(const std::string& what, const Ready& ready, const Act& act = Act());
     // Once this thread shows a dialog with that caption; act gets it.
     Walkthrough& WhenDialog(const std::string& caption, const DialogAct& act);
     // Once ms have passed since the step before; 0: on the next tick.
-    Walkthrough& After(DWORD ms, const std::string& what, const Act& act);
+    Walkthrough& After(DWORD ms, const std::string& what, const Act& act = Act());
     // Until taken() is true, clicks control id of the dialog that dialog()
     // names, and again every half second, as a user clicks again when
     // nothing happened: under Wine a posted click is now and then lost when
@@ -62,6 +66,10 @@ private:
         DWORD afterMs;
     };
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    static LRESULT CALLBACK OnTickMessage(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK OnProgressSet(int, WPARAM, LPARAM);
+    // A tick once the messages posted so far have been handled.
+    void PostTick() { PostMessageA(m_hTicker, WM_APP, 0, 0); }
     void Tick();
     void GiveUp(const std::string& why);
     bool Done() const { return m_next == m_steps.size(); }
@@ -71,6 +79,8 @@ private:
     size_t m_next;
     DWORD m_since;
     UINT_PTR m_timer;
+    HWND m_hTicker;        // a message-only window that ticks on WM_APP
+    HHOOK m_hProgressHook; // sees the progress bar set
     bool m_bInTick;
     Act m_watch;
     Walkthrough* m_pOuter;
