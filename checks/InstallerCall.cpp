@@ -10,24 +10,27 @@
 #define QBX_STR(x) QBX_STR2(x)
 #define QBX_ASM_NAME(name) QBX_STR(__USER_LABEL_PREFIX__) #name
 extern "C" int CallKeepingStack(PFN_UPDATEINFDEVICEDRIVER pfn, const char*, int, int, char*);
+// clang-format off
 asm(".text\n"
-    ".globl " QBX_ASM_NAME(CallKeepingStack) "\n" QBX_ASM_NAME(CallKeepingStack) ":\n"
-                                                                                 "    pushl %ebp\n"
-                                                                                 "    movl %esp, %ebp\n"
-                                                                                 "    pushl %edi\n"
-                                                                                 "    pushl %esi\n"
-                                                                                 "    pushl %ebx\n"
-                                                                                 "    pushl 24(%ebp)\n"
-                                                                                 "    pushl 20(%ebp)\n"
-                                                                                 "    pushl 16(%ebp)\n"
-                                                                                 "    pushl 12(%ebp)\n"
-                                                                                 "    call *8(%ebp)\n"
-                                                                                 "    leal -12(%ebp), %esp\n"
-                                                                                 "    popl %ebx\n"
-                                                                                 "    popl %esi\n"
-                                                                                 "    popl %edi\n"
-                                                                                 "    popl %ebp\n"
-                                                                                 "    ret\n");
+    ".globl " QBX_ASM_NAME(CallKeepingStack) "\n"
+    QBX_ASM_NAME(CallKeepingStack) ":\n"
+    "    pushl %ebp\n"
+    "    movl %esp, %ebp\n"
+    "    pushl %edi\n"
+    "    pushl %esi\n"
+    "    pushl %ebx\n"
+    "    pushl 24(%ebp)\n"
+    "    pushl 20(%ebp)\n"
+    "    pushl 16(%ebp)\n"
+    "    pushl 12(%ebp)\n"
+    "    call *8(%ebp)\n"
+    "    leal -12(%ebp), %esp\n"
+    "    popl %ebx\n"
+    "    popl %esi\n"
+    "    popl %edi\n"
+    "    popl %ebp\n"
+    "    ret\n");
+// clang-format on
 #elif defined(_MSC_VER) && defined(_M_IX86)
 extern "C" __declspec(naked) int __cdecl CallKeepingStack(PFN_UPDATEINFDEVICEDRIVER, const char*, int, int, char*)
 {
