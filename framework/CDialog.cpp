@@ -8,7 +8,8 @@
 CDialog* CDialog::s_pCreating = NULL;
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pbDefault(NULL), m_bEnded(FALSE)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_pbDefault(NULL), m_nModalResult(-1),
+      m_bContinueModal(FALSE), m_hWndDisabledOwner(NULL), m_nDestroy(kAlive)
 {
 }
 
@@ -29,15 +30,93 @@ INT_PTR CDialog::DoModal()
         if (pMainWnd != this && pMainWnd->m_hWnd != NULL && ::IsWindow(pMainWnd->m_hWnd))
             hWndOwner = ::GetLastActivePopup(pMainWnd->m_hWnd);
     }
+    // The owner takes no input while the dialog is up.
+    m_hWndDisabledOwner = NULL;
+    if (hWndOwner != NULL && ::IsWindowEnabled(hWndOwner))
+    {
+        ::EnableWindow(hWndOwner, FALSE);
+        m_hWndDisabledOwner = hWndOwner;
+    }
+    m_bContinueModal = TRUE;
+    m_nDestroy = kAlive;
     // A dialog opened while another one is set up (from its OnInitDialog)
     // comes and goes within this call: the outer one is put back after it.
     CDialog* pOuter = s_pCreating;
     s_pCreating = this;
-    m_bEnded = FALSE;
-    const INT_PTR nResult = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner,
-                                              DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner, DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
     s_pCreating = pOuter;
-    return nResult;
+    if (hWnd == NULL || m_hWnd != hWnd)
+    {
+        if (hWnd != NULL)
+            ::DestroyWindow(hWnd); // never bound: no handler of ours runs
+        m_hWnd = NULL;
+        EndDialog(-1);
+        return -1;
+    }
+
+    RunModalLoop();
+    // The window goes here and nowhere else, whatever ended the loop: the
+    // destroy messages it sends now are the only ones the dialog acts on.
+    if (m_bContinueModal)
+        EndDialog(IDCANCEL); // WM_QUIT: hidden and the owner enabled, as EndDialog does
+    if (::IsWindow(hWnd))
+    {
+        m_nDestroy = kDestroying;
+        ::DestroyWindow(hWnd);
+    }
+    m_hWnd = NULL;
+    m_nDestroy = kAlive;
+    return m_nModalResult;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    m_nModalResult = nResult;
+    m_bContinueModal = FALSE;
+    // The owner first, so that the dialog manager can hand it the activation.
+    if (m_hWndDisabledOwner != NULL)
+        ::EnableWindow(m_hWndDisabledOwner, TRUE);
+    m_hWndDisabledOwner = NULL;
+    // Hides the dialog, activates its owner and wakes the loop.
+    if (m_hWnd != NULL && ::IsWindow(m_hWnd))
+        ::EndDialog(m_hWnd, nResult);
+}
+
+void CDialog::RunModalLoop()
+{
+    HWND hWnd = m_hWnd;
+    bool bShown = ::IsWindowVisible(hWnd) != FALSE;
+    while (m_bContinueModal && ::IsWindow(hWnd))
+    {
+        MSG msg;
+        if (!::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+        {
+            if (!bShown)
+            {
+                ::ShowWindow(hWnd, SW_SHOWNORMAL);
+                bShown = true;
+            }
+            if (::GetMessageA(&msg, NULL, 0, 0) == -1)
+                break;
+        }
+        if (msg.message == WM_QUIT)
+        {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!::IsDialogMessageA(hWnd, &msg))
+        {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        // A queue that never empties still shows the dialog by the first tick.
+        if (!bShown && msg.message == WM_TIMER && ::IsWindow(hWnd))
+        {
+            ::ShowWindow(hWnd, SW_SHOWNORMAL);
+            bShown = true;
+        }
+    }
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
@@ -220,13 +299,17 @@ INT_PTR CDialog::DialogResult(HWND hWnd, UINT uMsg, LRESULT lResult)
     return TRUE;
 }
 
-BOOL CDialog::IsBeingDestroyed() const
+BOOL CDialog::IsOwnDestroyMessage(UINT uMsg)
 {
-    // The dialog manager destroys the window on this thread after EndDialog.
-    // Any program can send or post these messages to a dialog that lives
-    // on: acted on, they would unbind the object and take the dialog's font
-    // and caption away, or remove what marks the window.
-    return m_bEnded && !::InSendMessage();
+    // Any program can send or post these messages to a dialog that lives on:
+    // acted on, they would unbind the object, free what the dialog shows,
+    // take its font and caption away or remove what marks the window.
+    if (uMsg == WM_DESTROY && m_nDestroy == kDestroying)
+    {
+        m_nDestroy = kDestroyed;
+        return TRUE;
+    }
+    return uMsg == WM_NCDESTROY && m_nDestroy == kDestroyed;
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -239,7 +322,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
     // or posted by someone else.
     if (uMsg == WM_INITDIALOG && !bBinding)
         return FALSE;
-    if ((uMsg == WM_DESTROY || uMsg == WM_NCDESTROY) && !pThis->IsBeingDestroyed())
+    if ((uMsg == WM_DESTROY || uMsg == WM_NCDESTROY) && !pThis->IsOwnDestroyMessage(uMsg))
         return TRUE; // handled: the dialog manager leaves it alone too
 
     BOOL bDefault = FALSE;

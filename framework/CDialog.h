@@ -1,7 +1,9 @@
 // CDialog: a modal dialog run from a template. DoModal notes the object
 // while the window is made; the first WM_INITDIALOG binds it to
 // the window, and every later message goes through its message map, then
-// through the virtual OnInitDialog, OnOK and OnCancel.
+// through the virtual OnInitDialog, OnOK and OnCancel. DoModal runs the
+// dialog's loop and destroys the window itself, so the dialog's destroy
+// handling runs exactly when the window really goes.
 #pragma once
 
 #include <windows.h>
@@ -17,15 +19,14 @@ public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
     virtual ~CDialog();
 
-    // Runs the dialog; returns the code given to EndDialog, or -1 when the
-    // window could not be made.
+    // Runs the dialog; returns the code given to EndDialog, IDCANCEL when
+    // the loop ended on WM_QUIT (posted again for the loops outside), or -1
+    // when the window could not be made.
     virtual INT_PTR DoModal();
-    // Ends the modal loop; the dialog manager then destroys the window.
-    void EndDialog(int nResult)
-    {
-        m_bEnded = TRUE;
-        ::EndDialog(m_hWnd, nResult);
-    }
+    // Ends the modal loop: the owner takes input again and the dialog is
+    // hidden at once; DoModal destroys it when the handler running now has
+    // returned.
+    void EndDialog(int nResult);
     // Runs DoDataExchange. Always TRUE: the program's exchanges only bind
     // controls, which cannot fail; the result is kept for callers written
     // against exchanges that validate.
@@ -71,16 +72,30 @@ private:
     LRESULT HandleInitDialog(WPARAM wParam, LPARAM lParam, BOOL* pbDefault);
     // The dialog procedure's return value for a handled message.
     static INT_PTR DialogResult(HWND hWnd, UINT uMsg, LRESULT lResult);
-    // Whether a WM_DESTROY or WM_NCDESTROY comes from the dialog manager
-    // destroying the window once the dialog has ended.
-    BOOL IsBeingDestroyed() const;
+    // Takes the window's messages until EndDialog or WM_QUIT; shows the
+    // dialog once the queue is first empty, as the dialog manager does.
+    void RunModalLoop();
+    // Whether a WM_DESTROY or WM_NCDESTROY is one of the window's real
+    // destruction by DoModal, each taken once; any other was sent or posted
+    // by someone else.
+    BOOL IsOwnDestroyMessage(UINT uMsg);
 
     static CDialog* s_pCreating;
 
+    enum DestroyState
+    {
+        kAlive,
+        kDestroying, // DoModal is destroying the window
+        kDestroyed,  // and WM_DESTROY has been handled
+    };
+
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
-    BOOL* m_pbDefault; // set by Default() for the message being handled
-    BOOL m_bEnded;     // EndDialog was called since DoModal began
+    BOOL* m_pbDefault;        // set by Default() for the message being handled
+    INT_PTR m_nModalResult;   // what DoModal returns
+    BOOL m_bContinueModal;    // the loop runs until EndDialog clears it
+    HWND m_hWndDisabledOwner; // the owner DoModal disabled; enabled again at the end
+    DestroyState m_nDestroy;
 
     CDialog(const CDialog&);
     CDialog& operator=(const CDialog&);

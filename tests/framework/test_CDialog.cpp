@@ -1,6 +1,8 @@
 // CDialog: modal runs, the result of EndDialog, default OK and Cancel.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "CDialog.h"
 #include "ProgramTexts.h"
 #include "WindowDriver.h"
@@ -11,9 +13,14 @@ namespace
 class CCountingDialog : public CDialog
 {
 public:
-    CCountingDialog() : CDialog(IDD_ABOUTBOX), m_nExchanges(0), m_nSaves(0) {}
+    explicit CCountingDialog(CWnd* pParent = NULL)
+        : CDialog(IDD_ABOUTBOX, pParent), m_nExchanges(0), m_nSaves(0), m_nDestroys(0), m_pInner(NULL)
+    {
+    }
     int m_nExchanges;
     int m_nSaves;
+    int m_nDestroys;           // WM_DESTROY and WM_NCDESTROY the dialog acted on
+    CCountingDialog* m_pInner; // run on WM_APP
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX)
@@ -22,6 +29,16 @@ protected:
         ++m_nExchanges;
         if (pDX->m_bSaveAndValidate)
             ++m_nSaves;
+    }
+    virtual BOOL ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+    {
+        m_nDestroys += uMsg == WM_DESTROY || uMsg == WM_NCDESTROY;
+        if (uMsg == WM_APP && m_pInner != NULL)
+        {
+            lResult = m_pInner->DoModal();
+            return TRUE;
+        }
+        return CDialog::ProcessWindowMessage(uMsg, wParam, lParam, lResult);
     }
 };
 } // namespace
@@ -44,4 +61,75 @@ TEST(CDialog, EscapeEndsWithIdcancel)
     walk.WhenDialog(kAboutCaption, [](HWND hDlg) { PostKey(hDlg, VK_ESCAPE); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_EQ(1, dlg.m_nExchanges);
+}
+
+// However a dialog ends, its window goes once its loop has, its destroy
+// handling runs once, the object lets go of it, and the dialog manager frees
+// what it made for it: its OK, a WM_QUIT (handed on to the loops outside), or
+// a dialog opened over it, from its own loop or inside a message another
+// thread sent.
+TEST(CDialog, DestroyedOnceHoweverItEnds)
+{
+    enum Way
+    {
+        Ok,
+        Quit,
+        Nested,
+        NestedInSentMessage,
+    };
+    const struct
+    {
+        const char* name;
+        Way way;
+        INT_PTR result;
+    } cases[] = {
+        // First, as what Wine keeps for the rest of the process, the
+        // inactive caption's drawing among it, then counts for every row.
+        {"a dialog over it", Nested, IDOK},
+        {"OK", Ok, IDOK},
+        {"WM_QUIT", Quit, IDCANCEL},
+        {"a dialog over it in a message sent from another thread", NestedInSentMessage, IDOK},
+        {"a dialog over it again", Nested, IDOK},
+    };
+    std::vector<DWORD> gdiObjects;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CCountingDialog dlg;
+        CCountingDialog inner(&dlg);
+        dlg.m_pInner = &inner;
+        Walkthrough walk;
+        walk.When(
+            "the dialog", [&] { return dlg.m_hWnd != NULL && IsWindowVisible(dlg.m_hWnd); },
+            [&]
+            {
+                if (c.way == Quit)
+                {
+                    PostQuitMessage(7);
+                    return;
+                }
+                if (c.way != Ok)
+                {
+                    Walkthrough over;
+                    over.When(
+                        "the dialog over it", [&] { return inner.m_hWnd != NULL && IsWindowVisible(inner.m_hWnd); },
+                        [&] { PostClick(inner.m_hWnd, IDOK); });
+                    if (c.way == Nested)
+                        SendMessageA(dlg.m_hWnd, WM_APP, 0, 0);
+                    std::thread sender([&] { SendMessageA(dlg.m_hWnd, c.way == Nested ? WM_NULL : WM_APP, 0, 0); });
+                    WaitFor([&] { return inner.m_nSaves != 0; }); // once the message has been handled
+                    sender.join();
+                    EXPECT_EQ(NULL, inner.m_hWnd);
+                    EXPECT_EQ(2, inner.m_nDestroys);
+                }
+                PostClick(dlg.m_hWnd, IDOK);
+            });
+        EXPECT_EQ(c.result, dlg.DoModal());
+        EXPECT_EQ(NULL, dlg.m_hWnd);
+        EXPECT_EQ(2, dlg.m_nDestroys) << "WM_DESTROY and WM_NCDESTROY";
+        MSG msg;
+        EXPECT_EQ(c.way == Quit, PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7);
+        gdiObjects.push_back(GdiObjectCount());
+    }
+    EXPECT_EQ(std::vector<DWORD>(gdiObjects.size(), gdiObjects[0]), gdiObjects) << "GDI objects after each dialog";
 }
