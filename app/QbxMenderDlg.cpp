@@ -27,7 +27,7 @@ void DestroyProgramIcon(HICON hIcon)
 
 CQbxMenderDlg::CQbxMenderDlg(CWnd* pParent)
     : CDialog(IDD_QBXMENDER_DIALOG, pParent), m_nStep(-1), m_hIcon(NULL), m_hSmallIcon(NULL), m_bInStep(false),
-      m_bAboutShown(false), m_bReady(false), m_dwReadyAt(0)
+      m_bAboutShown(false)
 {
     m_hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
     m_hSmallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
@@ -169,10 +169,10 @@ void CQbxMenderDlg::OnOK()
 {
     // A diagnosis or repair handles window messages while it runs (its
     // pauses, the notice, the installer library with Windows' own warning),
-    // and any program may post a click: a step never starts inside another.
-    // Nor does a press that waited in the queue while a step ran act after
-    // it: it would skip the page the step just showed.
-    if (m_bInStep || QueuedWhileBusy())
+    // and any program may send or post a click: a step never starts inside
+    // another. What is still queued when it ends is discarded before the
+    // default button is enabled again.
+    if (m_bInStep)
         return;
     m_bInStep = true;
     switch (m_nStep)
@@ -198,22 +198,49 @@ bool CQbxMenderDlg::DisableDefaultButton()
     return bHadFocus;
 }
 
-bool CQbxMenderDlg::QueuedWhileBusy() const
+void CQbxMenderDlg::DiscardInputOfTheStep()
 {
-    // A click, a key or a posted command carries the time it was given; one
-    // sent from another thread, that of the last message this thread took
-    // from its queue. Compared as a difference, which the clock's wrap after
-    // 49 days does not upset.
-    const DWORD dwGiven = static_cast<DWORD>(::GetMessageTime());
-    return m_bReady && static_cast<LONG>(dwGiven - m_dwReadyAt) < 0;
+    // Bounded, so that a program posting without end cannot hold the step.
+    const int kMaxMessages = 10000;
+    const struct
+    {
+        HWND hWnd;
+        UINT uFirst;
+        UINT uLast;
+    } queued[] = {
+        {NULL, WM_KEYFIRST, WM_KEYLAST},
+        {NULL, WM_MOUSEFIRST, WM_MOUSELAST},
+        {NULL, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+        {m_hWnd, WM_COMMAND, WM_COMMAND},
+        {NULL, BM_CLICK, BM_CLICK},
+    };
+    // The first look also takes what other threads sent meanwhile, which
+    // meets a step still running. WM_QUIT comes whatever the filter: it is
+    // left for the modal loops.
+    for (size_t i = 0; i < sizeof(queued) / sizeof(queued[0]); ++i)
+    {
+        MSG msg;
+        for (int n = 0; n < kMaxMessages; ++n)
+        {
+            if (!::PeekMessageA(&msg, queued[i].hWnd, queued[i].uFirst, queued[i].uLast, PM_REMOVE))
+                break;
+            if (msg.message == WM_QUIT)
+            {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+        }
+    }
+    // A button pressed but not yet released gives up the mouse, its click
+    // undone.
+    if (::GetCapture() != NULL)
+        ::ReleaseCapture();
 }
 
 void CQbxMenderDlg::EnableDefaultButton(bool bHadFocus)
 {
     CWnd button = GetDlgItem(IDOK);
     button.EnableWindow(TRUE);
-    m_dwReadyAt = ::GetTickCount();
-    m_bReady = true;
     // Disabling the button took the focus from it: the dialog manager left
     // it nowhere, where Enter would no longer act on the page, or, once a
     // dialog shown meanwhile closed, gave it to "Cancel", where Enter would
@@ -229,6 +256,7 @@ void CQbxMenderDlg::RunDiagnosis()
     const bool bHadFocus = DisableDefaultButton();
     const int nResult = Diagnose();
     GetDlgItem(IDC_PAGETEXT).SetWindowText(GetReportText(nResult));
+    DiscardInputOfTheStep();
     EnableDefaultButton(bHadFocus);
     if (nResult > 0)
     {
@@ -249,6 +277,7 @@ void CQbxMenderDlg::RunRepair()
     RepairProblems(repairText);
     GetDlgItem(IDC_PAGETEXT).SetWindowText(repairText);
     SetButtonText(IDS_FINISH);
+    DiscardInputOfTheStep();
     EnableDefaultButton(bHadFocus);
     m_nStep = STEP_DONE;
 }

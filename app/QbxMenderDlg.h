@@ -52,8 +52,6 @@ protected:
     HICON m_hSmallIcon; // its small icon, in the caption and the task bar
     bool m_bInStep;     // a step of OnOK is running
     bool m_bAboutShown; // the About box is up
-    bool m_bReady;      // a step has ended: m_dwReadyAt holds when
-    DWORD m_dwReadyAt;  // the default button was enabled again (GetTickCount)
 
 private:
     // Where the icon of the minimised window is drawn: centred, rounding as
@@ -66,10 +64,10 @@ private:
     // Disables the default button; true when it had the focus.
     bool DisableDefaultButton();
     void EnableDefaultButton(bool bHadFocus);
-    // Whether the message being handled was given before the default button
-    // was enabled again: input or a command that waited in the queue while
-    // a step ran.
-    bool QueuedWhileBusy() const;
+    // Takes out of the queue, while the step still runs, the input and the
+    // commands given while it ran: a press of the default button among them
+    // would skip the page the step just showed.
+    void DiscardInputOfTheStep();
     void SetPageText(UINT nID);
     void SetButtonText(UINT nID);
     const char* InstanceName() const;

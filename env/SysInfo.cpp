@@ -216,16 +216,24 @@ HWND DialogOf(HWND hWnd)
 // Takes one pending message of this thread, if there is one, and handles it
 // as the modal loop of its dialog would: Escape, Enter, Tab and the other
 // dialog keys go to the dialog manager, everything else is dispatched.
-void HandleOneMessage()
+// False once it met WM_QUIT, which it leaves for the loops outside.
+bool HandleOneMessage()
 {
     MSG msg;
     if (!::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-        return;
+        return true;
+    if (msg.message == WM_QUIT)
+    {
+        ::PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+    }
     HWND hDlg = DialogOf(msg.hwnd);
-    if (hDlg != NULL && ::IsDialogMessageA(hDlg, &msg))
-        return;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    if (hDlg == NULL || !::IsDialogMessageA(hDlg, &msg))
+    {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return true;
 }
 } // namespace
 
@@ -259,9 +267,11 @@ void CSysInfo::WaitWithMessages(int nMilliseconds)
     const bool bTimed =
         ::QueryPerformanceFrequency(&liFrequency) && liFrequency.QuadPart > 0 && ::QueryPerformanceCounter(&liStart);
     const int nSteps = nMilliseconds / kStepMs;
+    bool bHandling = true; // until WM_QUIT: the pause then only sleeps
     for (int nStep = 1; nStep <= nSteps; ++nStep)
     {
-        HandleOneMessage();
+        if (bHandling)
+            bHandling = HandleOneMessage();
         if (!bTimed)
         {
             ::Sleep(kStepMs);

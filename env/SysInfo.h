@@ -47,7 +47,8 @@ public:
     bool IsAdministrator() const;
     // Pauses for nMilliseconds in steps of 10 ms, handling at most one
     // pending window message of this thread before each step; keys reach the
-    // dialog manager of the dialog they were typed into.
+    // dialog manager of the dialog they were typed into. A WM_QUIT is left
+    // in the queue for the modal loops, and the pause then only sleeps.
     void WaitWithMessages(int nMilliseconds);
     // How long the wait sleeps before its step nStep (counted from 1) is over,
     // with the performance counter at llNow, llStart when the wait began:

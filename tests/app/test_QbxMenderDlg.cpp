@@ -6,8 +6,10 @@
 #include <limits.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PlayWindows.h"
@@ -242,6 +244,7 @@ TEST_F(Wizard, RepairPageForEachOutcome)
         std::string page;
         const char* setting; // the port setting afterwards
         int installerCalls;
+        bool pressSent = false; // the repair's press sent from another thread, as automation does
     };
     const std::vector<Case> cases = {
         {"port repaired", kPortWrong, false, Absent, kPortRepaired, "VTvUsb0", 0},
@@ -255,6 +258,7 @@ TEST_F(Wizard, RepairPageForEachOutcome)
         {"port repaired, installer fails", kBothProblems, false, Fails, std::string(kPortRepaired) + kFailed, "VTvUsb0",
          1},
         {"both fail", kBothProblems, true, Absent, std::string(kFailed) + kFailed, kWrongSetting, 0},
+        {"driver repaired, press sent", kDriverMissing, false, Succeeds, kDriverRepaired, "VTvUsb0", 1, true},
     };
     // Counted once the first notice has come and gone, which leaves what
     // Wine keeps for the rest of the process.
@@ -274,8 +278,20 @@ TEST_F(Wizard, RepairPageForEachOutcome)
         walk.Watch([&] { notice.Tick(); });
         WhenShowing(walk, dlg);
         ClickDefault(walk, dlg, "the report", [&] { EXPECT_EQ(kNext, ReadItemText(dlg.m_hWnd, IDOK)); });
-        ClickDefault(walk, dlg, "the repair",
-                     [&] { EXPECT_EQ(WizardView(c.page, kFinish, true, 2), ViewOf(dlg.m_hWnd)); });
+        const Walkthrough::Act repairPage = [&]
+        { EXPECT_EQ(WizardView(c.page, kFinish, true, 2), ViewOf(dlg.m_hWnd)); };
+        std::thread sender;
+        if (c.pressSent)
+        {
+            walk.After(0, "the press, sent",
+                       [&] { sender = std::thread([&dlg] { SendMessageA(dlg.m_hWnd, WM_COMMAND, IDOK, 0); }); });
+            walk.When(
+                "the repair", [&] { return dlg.m_nOkCalls == 2 && dlg.m_nOkDepth == 0; }, repairPage);
+        }
+        else
+        {
+            ClickDefault(walk, dlg, "the repair", repairPage);
+        }
         ClickDefault(walk, dlg, "the welcome page",
                      [&]
                      {
@@ -283,6 +299,8 @@ TEST_F(Wizard, RepairPageForEachOutcome)
                          EXPECT_EQ(std::make_pair(0, 2), ProgressRange(dlg.m_hWnd));
                      });
         CancelAndRun(dlg, walk);
+        if (sender.joinable())
+            sender.join();
 
         EXPECT_EQ(c.machine.driverActive ? 0 : 1, notice.m_nShown) << "the driver notice";
         EXPECT_EQ(c.setting, hive.PortSetting());
@@ -319,7 +337,8 @@ TEST_F(Wizard, FailedPreconditionHidesProblemsOfAnEarlierCycle)
 }
 
 // "Cancel", the caption's close button and Escape during either pause of the
-// diagnosis: the dialog ends, but only once the report has been written.
+// diagnosis, and a WM_QUIT, which the pause leaves for the wizard's loop: the
+// dialog ends, but only once the report has been written.
 TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
 {
     enum How
@@ -327,6 +346,7 @@ TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
         CancelButton,
         CloseBox,
         EscapeKey,
+        QuitMessage, // ends the loops without a command
     };
     struct Case
     {
@@ -338,6 +358,7 @@ TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
         {"Cancel, first pause", 0, CancelButton}, {"Cancel, second pause", 1, CancelButton},
         {"close box, first pause", 0, CloseBox},  {"close box, second pause", 1, CloseBox},
         {"Escape, first pause", 0, EscapeKey},    {"Escape, second pause", 1, EscapeKey},
+        {"WM_QUIT, first pause", 0, QuitMessage},
     };
     for (const Case& c : cases)
     {
@@ -356,10 +377,14 @@ TEST_F(Wizard, CancelDuringADiagnosisEndsAfterTheReport)
             walk.After(0, "the close box", [&] { PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0); });
         else if (c.how == EscapeKey)
             walk.After(0, "Escape", [&] { PostKey(dlg.m_hWnd, VK_ESCAPE); });
+        else if (c.how == QuitMessage)
+            walk.After(0, "WM_QUIT", [] { PostQuitMessage(0); });
         else
             ClickCancel(walk, dlg);
         EXPECT_EQ(IDCANCEL, Run(dlg));
-        EXPECT_EQ(1, dlg.m_nCancelsInOk) << "not cancelled during the pause";
+        EXPECT_EQ(c.how != QuitMessage, dlg.m_nCancelsInOk == 1) << "not cancelled during the pause";
+        MSG msg;
+        EXPECT_EQ(c.how == QuitMessage, PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE);
         EXPECT_EQ(Escaped(kBothProblemsPage), Escaped(dlg.m_pageAtDestroy));
         EXPECT_EQ(2, dlg.m_nPosAtDestroy);
     }
@@ -504,16 +529,21 @@ TEST_F(Wizard, SystemMenuOpensTheAboutBox)
     const struct
     {
         WPARAM command;
-        int posts;
+        int posts; // 0: sent once from another thread, as accessibility tools do
         bool opens;
-    } cases[] = {{0x0010, 1, true},  {0x0013, 1, true},  {0x001F, 1, true},   {0x0000, 1, false},
-                 {0x0020, 1, false}, {0x0110, 1, false}, {0x0010, 1500, true}};
+    } cases[] = {{0x0010, 1, true},  {0x0013, 1, true},  {0x001F, 1, true},    {0x0000, 1, false},
+                 {0x0020, 1, false}, {0x0110, 1, false}, {0x0010, 1500, true}, {0x0010, 0, true}};
+    std::thread sender;
+    DWORD nGdiObjects = 0;
     for (const auto& c : cases)
     {
         const std::string name = "command " + std::to_string(c.command) + " x" + std::to_string(c.posts);
         walk.After(0, name,
-                   [&dlg, c]
+                   [&dlg, &sender, &nGdiObjects, c]
                    {
+                       nGdiObjects = GdiObjectCount();
+                       if (c.posts == 0)
+                           sender = std::thread([&dlg, c] { SendMessageA(dlg.m_hWnd, WM_SYSCOMMAND, c.command, 0); });
                        for (int i = 0; i < c.posts; ++i)
                            PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, c.command, 0);
                    });
@@ -533,6 +563,12 @@ TEST_F(Wizard, SystemMenuOpensTheAboutBox)
             });
         CloseAboutBox(walk, dlg, name + ", About box closed");
     }
+    walk.After(0, "the sender back",
+               [&]
+               {
+                   sender.join();
+                   EXPECT_EQ(nGdiObjects, GdiObjectCount()) << "GDI objects before and after a box opened that way";
+               });
     CancelAndRun(dlg, walk);
 }
 
@@ -753,11 +789,51 @@ TEST_F(Wizard, EnterActsOnTheDefaultButtonAfterADiagnosis)
     CancelAndRun(dlg, walk);
 }
 
+// Runs g_atEnable once, as g_hButton is enabled again, while the step that
+// disabled it still runs.
+HWND g_hButton = NULL;
+std::function<void()> g_atEnable;
+
+LRESULT CALLBACK RunAtEnable(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (nCode == HC_ACTION && pMsg->message == WM_ENABLE && pMsg->wParam && pMsg->hwnd == g_hButton && g_atEnable)
+    {
+        std::function<void()> act;
+        act.swap(g_atEnable);
+        act();
+    }
+    return CallNextHookEx(NULL, nCode, wParam, lParam);
+}
+
+// A real click at the centre of the window, or a real key press.
+void SendInputPress(HWND hWnd, WORD vk)
+{
+    INPUT input[3];
+    ZeroMemory(input, sizeof(input));
+    RECT rc;
+    GetWindowRect(hWnd, &rc);
+    input[0].type = input[1].type = input[2].type = vk != 0 ? INPUT_KEYBOARD : INPUT_MOUSE;
+    input[0].ki.wVk = input[1].ki.wVk = vk;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    if (vk == 0)
+    {
+        input[0].mi.dx = MulDiv((rc.left + rc.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        input[0].mi.dy = MulDiv((rc.top + rc.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    }
+    SendInput(vk != 0 ? 2 : 3, input, sizeof(INPUT));
+}
+
 // The default button pressed again while a diagnosis or a repair runs, by a
-// real click while the installer library handles messages (as it does while
-// Windows shows its driver warning) or blocks, or by a WM_COMMAND(IDOK) any
-// program can post: nothing starts inside the running step, nothing queued
-// meanwhile acts after it, and the walk shows the same pages as without it.
+// real click or Enter while the installer library handles messages (as it
+// does while Windows shows its driver warning) or blocks, or by a
+// WM_COMMAND(IDOK) any program can post: nothing starts inside the running
+// step, nothing queued meanwhile acts after it, and the walk shows the same
+// pages as without it. A press given as the button comes back, however it
+// comes, acts at once: the repair follows the diagnosis.
 TEST_F(Wizard, PressesDuringAStepAreIgnored)
 {
     enum Press
@@ -767,7 +843,13 @@ TEST_F(Wizard, PressesDuringAStepAreIgnored)
         PostedByInstaller,
         ClickedDuringInstaller,
         ClickedWhileInstallerBlocks,
+        EnterWhileInstallerBlocks,
         ThirtyPostedOnWelcome,
+        PostedAsEnabled, // these act
+        SentAsEnabled,
+        BmClickSentAsEnabled,
+        ClickedAsEnabled,
+        EnterAsEnabled,
     };
     const struct
     {
@@ -779,8 +861,15 @@ TEST_F(Wizard, PressesDuringAStepAreIgnored)
         {"WM_COMMAND(IDOK) while the installer runs", PostedByInstaller},
         {"a click while the installer runs", ClickedDuringInstaller},
         {"a click while the installer blocks", ClickedWhileInstallerBlocks},
+        {"Enter while the installer blocks", EnterWhileInstallerBlocks},
         {"30 WM_COMMAND(IDOK) at once on the welcome page", ThirtyPostedOnWelcome},
+        {"WM_COMMAND(IDOK) posted as the button comes back", PostedAsEnabled},
+        {"WM_COMMAND(IDOK) sent from another thread as the button comes back", SentAsEnabled},
+        {"BM_CLICK sent from another thread as the button comes back", BmClickSentAsEnabled},
+        {"a click as the button comes back", ClickedAsEnabled},
+        {"Enter as the button comes back", EnterAsEnabled},
     };
+    HHOOK hHook = SetWindowsHookExA(WH_CALLWNDPROC, RunAtEnable, NULL, GetCurrentThreadId());
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -793,6 +882,8 @@ TEST_F(Wizard, PressesDuringAStepAreIgnored)
         ViewLog log;
         NoticeAnswerer notice(&dlg.m_hWnd);
         bool bPosted = false;
+        std::thread sender;
+        const bool bActs = c.press >= PostedAsEnabled;
         Walkthrough walk;
         walk.Watch(
             [&]
@@ -806,14 +897,28 @@ TEST_F(Wizard, PressesDuringAStepAreIgnored)
                     [&]
                     {
                         const std::string hWnd = std::to_string(reinterpret_cast<INT_PTR>(dlg.m_hWnd));
-                        if (c.press == PostedByInstaller)
-                            SetEnvironmentVariableA("QBX_STUB_VTINST_PRESS", ("post " + hWnd).c_str());
-                        if (c.press == ClickedDuringInstaller)
-                            SetEnvironmentVariableA("QBX_STUB_VTINST_PRESS", ("click " + hWnd).c_str());
-                        if (c.press == ClickedWhileInstallerBlocks)
-                            SetEnvironmentVariableA("QBX_STUB_VTINST_PRESS", ("queue " + hWnd).c_str());
+                        const char* const modes[] = {"post ", "click ", "queue ", "enter "};
+                        if (c.press >= PostedByInstaller && c.press <= EnterWhileInstallerBlocks)
+                            SetEnvironmentVariableA("QBX_STUB_VTINST_PRESS",
+                                                    (modes[c.press - PostedByInstaller] + hWnd).c_str());
                         for (int i = 0; c.press == ThirtyPostedOnWelcome && i < 30; ++i)
                             bPosted = PostMessageA(dlg.m_hWnd, WM_COMMAND, IDOK, 0) != FALSE;
+                        g_hButton = GetDlgItem(dlg.m_hWnd, IDOK);
+                        g_atEnable = std::function<void()>();
+                        if (c.press == PostedAsEnabled)
+                            g_atEnable = [&] { PostMessageA(dlg.m_hWnd, WM_COMMAND, IDOK, 0); };
+                        if (c.press == SentAsEnabled || c.press == BmClickSentAsEnabled)
+                            g_atEnable = [&]
+                            {
+                                const bool bCommand = c.press == SentAsEnabled;
+                                sender = std::thread(
+                                    [&dlg, bCommand] {
+                                        SendMessageA(bCommand ? dlg.m_hWnd : g_hButton,
+                                                     bCommand ? WM_COMMAND : BM_CLICK, IDOK, 0);
+                                    });
+                            };
+                        if (c.press == ClickedAsEnabled || c.press == EnterAsEnabled)
+                            g_atEnable = [&] { SendInputPress(g_hButton, c.press == EnterAsEnabled ? VK_RETURN : 0); };
                     });
         if (c.press != ThirtyPostedOnWelcome)
             PressDefault(walk, dlg, "the diagnosis");
@@ -821,22 +926,35 @@ TEST_F(Wizard, PressesDuringAStepAreIgnored)
             walk.When(
                 "the first pause", [&] { return ProgressPos(dlg.m_hWnd) == 0 && !ButtonEnabled(dlg.m_hWnd); },
                 [&] { bPosted = PostMessageA(dlg.m_hWnd, WM_COMMAND, IDOK, 0) != FALSE; });
-        walk.When("the report", [&] { return dlg.m_nOkDepth == 0 && PageText(dlg.m_hWnd) != kDiagnosingPage; });
-        ClickDefault(walk, dlg, "the repair");
+        if (!bActs)
+        {
+            walk.When("the report", [&] { return dlg.m_nOkDepth == 0 && PageText(dlg.m_hWnd) != kDiagnosingPage; });
+            ClickDefault(walk, dlg, "the repair");
+        }
+        walk.When("the repair page", [&] { return dlg.m_nOkDepth == 0 && ReadItemText(dlg.m_hWnd, IDOK) == kFinish; });
         // Long enough for a click queued meanwhile to be handled.
-        walk.After(200, "the repair page");
+        walk.After(200, "the repair page a while");
         CancelAndRun(dlg, walk);
+        if (sender.joinable())
+            sender.join();
 
         std::vector<WizardView> expected = kBothRepaired;
         if (c.press == ThirtyPostedOnWelcome) // the pauses take the posts: no tick shows the diagnosis
             expected.erase(expected.begin() + 1, expected.begin() + 3);
-        EXPECT_EQ(expected, log.views);
+        if (!bActs)
+        {
+            EXPECT_EQ(expected, log.views);
+        }
+        EXPECT_EQ(expected.back(), log.views.back());
         EXPECT_EQ(1, atoi(GetEnv("QBX_STUB_NETAPI_CALLS").c_str())) << "diagnoses";
         EXPECT_EQ(1, atoi(GetEnv("QBX_STUB_VTINST_CALLS").c_str())) << "installer calls";
         EXPECT_EQ(1, notice.m_nShown) << "notices";
+        EXPECT_FALSE(g_atEnable) << "the button never came back";
+        g_atEnable = std::function<void()>();
         if (c.press == PostedDuringDiagnosis || c.press == PostedWhileNoticeShows || c.press == ThirtyPostedOnWelcome)
         {
             EXPECT_TRUE(bPosted);
         }
     }
+    UnhookWindowsHookEx(hHook);
 }

@@ -12,7 +12,8 @@
 //                           "post HWND": WM_COMMAND(IDOK) posted to it;
 //                           either way, messages are handled for 300 ms;
 //                           "queue HWND": the click, then 300 ms without
-//                           handling any, as an installer that blocks
+//                           handling any, as an installer that blocks;
+//                           "enter HWND": the Enter key, then the same
 // Built a second time without the entry point (VTINST_NO_ENTRY).
 #include <windows.h>
 
@@ -37,6 +38,16 @@ static void ClickAtCentre(HWND hWnd)
     SendInput(3, input, sizeof(INPUT));
 }
 
+static void PressEnter()
+{
+    INPUT input[2];
+    ZeroMemory(input, sizeof(input));
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = VK_RETURN;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
 static void PressDefaultButton()
 {
     char press[64];
@@ -46,9 +57,11 @@ static void PressDefaultButton()
     HWND hDialog = reinterpret_cast<HWND>(static_cast<INT_PTR>(_atoi64(number != NULL ? number : press)));
     if (press[0] == 'p')
         PostMessageA(hDialog, WM_COMMAND, IDOK, 0);
+    else if (press[0] == 'e')
+        PressEnter();
     else
         ClickAtCentre(GetDlgItem(hDialog, IDOK));
-    if (press[0] == 'q')
+    if (press[0] == 'q' || press[0] == 'e')
     {
         Sleep(300);
         return;
