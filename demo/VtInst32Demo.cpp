@@ -1,10 +1,14 @@
 // The maker's installer library as the demo plays it: "reinstalling" the
 // device's USB driver gives every USB instance of the device an active driver
 // service, as Windows records it once a driver is installed, and reports
-// success. The end-to-end tests use it too. Built with VTINST_CDECL, the
+// success. The end-to-end tests use it too, and can have it fail: with
+// QBX_STUB_VTINST_RESULT set in the environment it installs nothing and
+// returns that number instead (0: failure). Built with VTINST_CDECL, the
 // entry point is __cdecl, as a maker's library may be although the program
 // declares it WINAPI: it leaves its arguments on the stack.
 #include <windows.h>
+
+#include <stdlib.h>
 
 #ifdef VTINST_CDECL
 #define VTINST_CALL __cdecl
@@ -28,6 +32,10 @@ static void MarkDriverActive(HKEY hDevice, const char* instance)
 
 extern "C" int VTINST_CALL Inst_UpdateInfDeviceDriver(const char*, int, int, char*)
 {
+    char result[16];
+    const DWORD length = GetEnvironmentVariableA("QBX_STUB_VTINST_RESULT", result, sizeof(result));
+    if (length != 0 && length < sizeof(result))
+        return atoi(result);
     HKEY hDevice;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceKey, 0, KEY_READ | KEY_CREATE_SUB_KEY, &hDevice) != ERROR_SUCCESS)
         return 1;

@@ -118,8 +118,12 @@ bool WizardDriver::Attach(DWORD timeoutMs)
 
 std::string WizardDriver::Next(const DialogHandler& onDialog)
 {
-    if (!WaitFor([this] { return ButtonEnabled(m_hWnd) && IsWindowEnabled(m_hWnd); }))
+    // A program that crashed has no wizard left to wait for.
+    const auto gone = [this] { return !IsWindow(m_hWnd); };
+    if (!WaitFor([&] { return gone() || (ButtonEnabled(m_hWnd) && IsWindowEnabled(m_hWnd)); }))
         return "(no new page: the button stayed disabled)";
+    if (gone())
+        return "(no new page: the wizard is gone)";
     const std::string before = Page();
     PostClick(m_hWnd, IDOK);
 
@@ -141,9 +145,12 @@ std::string WizardDriver::Next(const DialogHandler& onDialog)
             }
         }
         page = Page();
-        return page != before && page != kDiagnosingPage && ButtonEnabled(m_hWnd) && IsWindowEnabled(m_hWnd);
+        return gone() ||
+               (page != before && page != kDiagnosingPage && ButtonEnabled(m_hWnd) && IsWindowEnabled(m_hWnd));
     };
     const bool done = WaitFor(arrived);
+    if (gone())
+        return "(no new page: the wizard is gone)";
     if (!unexpected.empty())
         return "(no new page: unexpected dialog \"" + unexpected + "\")";
     if (!done)

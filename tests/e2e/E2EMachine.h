@@ -26,8 +26,9 @@ struct MachineSetup
 {
     const char* windows = "winxp"; // the program's Windows version under Wine
     bool productInstalled = true;
-    bool installerLibrary = true; // VtInst32.dll beside the program
-    const char* userPriv = "2";   // the account's privilege; NULL: no such account
+    bool installerLibrary = true;       // VtInst32.dll beside the program
+    const char* userPriv = "2";         // the account's privilege; NULL: no such account
+    const char* installerResult = NULL; // what the library returns; NULL: it installs the driver
 };
 
 // Each test starts the program from a scratch folder of its own. The keys no
@@ -91,6 +92,7 @@ protected:
     void StartProgram()
     {
         const ScopedEnv priv("QBX_STUB_USER_PRIV", m_machine.userPriv);
+        const ScopedEnv installer("QBX_STUB_VTINST_RESULT", m_machine.installerResult);
         ASSERT_TRUE(m_process.Start(m_folder.File("QbxMender.exe"), m_currentDir));
         m_wizard.reset(new WizardDriver(m_process.Id(), "QbxMender"));
         ASSERT_TRUE(m_wizard->Attach()) << "no wizard came up";
