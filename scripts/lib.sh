@@ -106,8 +106,6 @@ qbx_make_template() {
         qbx_wine_settings
         export WINEPREFIX=$new
         "$WINE64" wineboot -i >/dev/null 2>&1
-        # Crashes print a backtrace instead of waiting for a click.
-        "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
         "$WINESERVER64" -w
     ) || true
     [ -f "$new/system.reg" ] || { qbx_log "wineboot did not create $new"; return 1; }
@@ -186,9 +184,17 @@ qbx_start_prefix() {
     cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     "$WINESERVER64" -f -p >/dev/null 2>&1 &
     QBX_WINESERVER_PIDS+=("$!:$WINEPREFIX")
-    # The first process makes sure the server answers before tests start.
-    "$WINE64" cmd /c exit >/dev/null 2>&1 || true
     qbx_log "wineserver for $WINEPREFIX (pid $!)"
+    # A program that crashes ends at once, with one line on its stderr
+    # ("wine: Unhandled ... at address ..."), instead of waiting for a
+    # debugger that may never attach: the one named cannot start. For 64-
+    # and 32-bit programs alike. The first process also makes sure the
+    # server answers before tests start.
+    local view
+    for view in 64 32; do
+        "$WINE64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
+            "/reg:$view" >/dev/null 2>&1 || true
+    done
 }
 
 # qbx_use_virtual_desktop [SIZE]: windows of the current prefix open inside
