@@ -37,6 +37,30 @@ void PostClick(HWND hDlg, int id);
 // A key press (WM_KEYDOWN/WM_KEYUP) posted to the dialog's focused control,
 // or to the dialog itself when no control of it has the focus.
 void PostKey(HWND hDlg, UINT vk);
+// A real click at the centre of the window (vk 0), or a real key press, as
+// the mouse and the keyboard give them: queued for whatever window they
+// reach. Inline, so that a stand-in library can press without the kit.
+inline void SendPress(HWND hWnd, WORD vk = 0)
+{
+    INPUT input[3] = {};
+    for (INPUT& in : input)
+        in.type = vk != 0 ? INPUT_KEYBOARD : INPUT_MOUSE;
+    if (vk != 0)
+    {
+        input[0].ki.wVk = input[1].ki.wVk = vk;
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof(INPUT));
+        return;
+    }
+    RECT rc = {0, 0, 0, 0};
+    GetWindowRect(hWnd, &rc);
+    input[0].mi.dx = MulDiv((rc.left + rc.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input[0].mi.dy = MulDiv((rc.top + rc.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, input, sizeof(INPUT));
+}
 
 // The desktop's visible top-level windows in Z order, of one process or, for
 // pid 0, of every process.

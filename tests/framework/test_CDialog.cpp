@@ -65,31 +65,23 @@ TEST(CDialog, EscapeEndsWithIdcancel)
 
 // However a dialog ends, its window goes once its loop has, its destroy
 // handling runs once, the object lets go of it, and the dialog manager frees
-// what it made for it: its OK, a WM_QUIT (handed on to the loops outside), or
-// a dialog opened over it, from its own loop or inside a message another
-// thread sent.
+// what it made for it: by its OK, by a WM_QUIT (handed on to the loops
+// outside), or by its OK once a dialog opened over it inside a message
+// another thread sent has ended the same way.
 TEST(CDialog, DestroyedOnceHoweverItEnds)
 {
-    enum Way
-    {
-        Ok,
-        Quit,
-        Nested,
-        NestedInSentMessage,
-    };
     const struct
     {
         const char* name;
-        Way way;
+        UINT message; // WM_QUIT posted, or WM_APP sent from another thread, before OK
         INT_PTR result;
     } cases[] = {
-        // First, as what Wine keeps for the rest of the process, the
-        // inactive caption's drawing among it, then counts for every row.
-        {"a dialog over it", Nested, IDOK},
-        {"OK", Ok, IDOK},
-        {"WM_QUIT", Quit, IDCANCEL},
-        {"a dialog over it in a message sent from another thread", NestedInSentMessage, IDOK},
-        {"a dialog over it again", Nested, IDOK},
+        // First, for what Wine keeps for the rest of the process (the
+        // inactive caption's drawing among it): later rows count from there.
+        {"a dialog over it", WM_APP, IDOK},
+        {"OK", WM_NULL, IDOK},
+        {"WM_QUIT", WM_QUIT, IDCANCEL},
+        {"a dialog over it again", WM_APP, IDOK},
     };
     std::vector<DWORD> gdiObjects;
     for (const auto& c : cases)
@@ -103,20 +95,18 @@ TEST(CDialog, DestroyedOnceHoweverItEnds)
             "the dialog", [&] { return dlg.m_hWnd != NULL && IsWindowVisible(dlg.m_hWnd); },
             [&]
             {
-                if (c.way == Quit)
+                if (c.message == WM_QUIT)
                 {
                     PostQuitMessage(7);
                     return;
                 }
-                if (c.way != Ok)
+                if (c.message == WM_APP)
                 {
                     Walkthrough over;
                     over.When(
                         "the dialog over it", [&] { return inner.m_hWnd != NULL && IsWindowVisible(inner.m_hWnd); },
                         [&] { PostClick(inner.m_hWnd, IDOK); });
-                    if (c.way == Nested)
-                        SendMessageA(dlg.m_hWnd, WM_APP, 0, 0);
-                    std::thread sender([&] { SendMessageA(dlg.m_hWnd, c.way == Nested ? WM_NULL : WM_APP, 0, 0); });
+                    std::thread sender([&] { SendMessageA(dlg.m_hWnd, WM_APP, 0, 0); });
                     WaitFor([&] { return inner.m_nSaves != 0; }); // once the message has been handled
                     sender.join();
                     EXPECT_EQ(NULL, inner.m_hWnd);
@@ -128,7 +118,7 @@ TEST(CDialog, DestroyedOnceHoweverItEnds)
         EXPECT_EQ(NULL, dlg.m_hWnd);
         EXPECT_EQ(2, dlg.m_nDestroys) << "WM_DESTROY and WM_NCDESTROY";
         MSG msg;
-        EXPECT_EQ(c.way == Quit, PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7);
+        EXPECT_EQ(c.message == WM_QUIT, PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7);
         gdiObjects.push_back(GdiObjectCount());
     }
     EXPECT_EQ(std::vector<DWORD>(gdiObjects.size(), gdiObjects[0]), gdiObjects) << "GDI objects after each dialog";

@@ -20,34 +20,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "WindowKit.h"
+
 #ifndef VTINST_NO_ENTRY
-static void ClickAtCentre(HWND hWnd)
-{
-    RECT rc;
-    if (!GetWindowRect(hWnd, &rc))
-        return;
-    INPUT input[3];
-    ZeroMemory(input, sizeof(input));
-    for (INPUT& in : input)
-        in.type = INPUT_MOUSE;
-    input[0].mi.dx = MulDiv((rc.left + rc.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input[0].mi.dy = MulDiv((rc.top + rc.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(3, input, sizeof(INPUT));
-}
-
-static void PressEnter()
-{
-    INPUT input[2];
-    ZeroMemory(input, sizeof(input));
-    input[0].type = input[1].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = input[1].ki.wVk = VK_RETURN;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof(INPUT));
-}
-
 static void PressDefaultButton()
 {
     char press[64];
@@ -57,10 +32,8 @@ static void PressDefaultButton()
     HWND hDialog = reinterpret_cast<HWND>(static_cast<INT_PTR>(_atoi64(number != NULL ? number : press)));
     if (press[0] == 'p')
         PostMessageA(hDialog, WM_COMMAND, IDOK, 0);
-    else if (press[0] == 'e')
-        PressEnter();
     else
-        ClickAtCentre(GetDlgItem(hDialog, IDOK));
+        SendPress(GetDlgItem(hDialog, IDOK), press[0] == 'e' ? VK_RETURN : 0);
     if (press[0] == 'q' || press[0] == 'e')
     {
         Sleep(300);
