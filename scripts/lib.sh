@@ -14,6 +14,7 @@ QBX_PACKAGES=(
 )
 WINE64=/usr/lib/wine/wine64
 WINESERVER64=/usr/lib/wine/wineserver64
+QBX_WINE_FONTS=/usr/share/wine/fonts
 
 qbx_log() { printf '== %s\n' "$*" >&2; }
 
@@ -90,10 +91,11 @@ qbx_prefix_has_wow64() {
 }
 
 # qbx_make_template: the template, made unless it is there and has the
-# 32-bit half whenever this machine can run 32-bit Wine.
+# 32-bit half whenever this machine can run 32-bit Wine (and QBX_64BIT_ONLY
+# is not set).
 qbx_make_template() {
     local wow64= new=$QBX_TEMPLATE.new started
-    qbx_i386_runs && wow64=1
+    [ -z "${QBX_64BIT_ONLY:-}" ] && qbx_i386_runs && wow64=1
     [ -f "$QBX_TEMPLATE/system.reg" ] && { [ -z "$wow64" ] || qbx_prefix_has_wow64; } && return 0
     started=$(date +%s)
     if [ -n "$wow64" ]; then
@@ -123,13 +125,14 @@ qbx_make_template() {
 }
 
 # qbx_copy_prefix PREFIX: PREFIX as a copy of the template, unless it exists.
+# A folder there without a registry is not a prefix and is replaced.
 qbx_copy_prefix() {
     [ -f "$1/system.reg" ] && return 0
     qbx_make_template || return 1
     qbx_log "copying the template to $1"
     rm -rf "$1.new"
     mkdir -p "$(dirname "$1")"
-    cp -a "$QBX_TEMPLATE" "$1.new" && mv "$1.new" "$1"
+    cp -a "$QBX_TEMPLATE" "$1.new" && rm -rf "$1" && mv "$1.new" "$1"
 }
 
 QBX_XVFB_PIDS=()
@@ -185,7 +188,7 @@ qbx_start_prefix() {
     qbx_copy_prefix "$WINEPREFIX" || return 1
     # Wine's own fonts, which this Wine does not find by itself: without
     # Marlett a caption's close button shows a letter.
-    cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    cp -u "$QBX_WINE_FONTS"/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     "$WINESERVER64" -f -p >/dev/null 2>&1 &
     QBX_WINESERVER_PIDS+=("$!:$WINEPREFIX")
     # The first process makes sure the server answers before tests start.
@@ -222,6 +225,7 @@ qbx_start_dpi_prefix() {
         find "$prefix.tmp" -type f -links +1 -not -path '*/windows/system32/*' \
             -not -path '*/windows/syswow64/*' -not -path '*/windows/winsxs/*' -print0 |
             while IFS= read -r -d '' f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"; done
+        rm -rf "$prefix"
         mv "$prefix.tmp" "$prefix"
     fi
     qbx_start_prefix "$prefix"
@@ -252,3 +256,4 @@ qbx_stop_wine() {
     done
     QBX_XVFB_PIDS=()
 }
+
