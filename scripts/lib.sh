@@ -14,6 +14,7 @@ QBX_PACKAGES=(
 )
 WINE64=/usr/lib/wine/wine64
 WINESERVER64=/usr/lib/wine/wineserver64
+QBX_WINE_FONTS=/usr/share/wine/fonts
 
 qbx_log() { printf '== %s\n' "$*" >&2; }
 
@@ -27,8 +28,10 @@ qbx_install_packages() {
     qbx_log "installing ${missing[*]}"
     local sudo=
     [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # Another run on this machine may hold dpkg's lock: wait for it.
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+        --no-install-recommends "${missing[@]}"
 }
 
 # --- 32-bit Windows programs --------------------------------------------
@@ -88,10 +91,11 @@ qbx_prefix_has_wow64() {
 }
 
 # qbx_make_template: the template, made unless it is there and has the
-# 32-bit half whenever this machine can run 32-bit Wine.
+# 32-bit half whenever this machine can run 32-bit Wine (and QBX_64BIT_ONLY
+# is not set).
 qbx_make_template() {
     local wow64= new=$QBX_TEMPLATE.new started
-    qbx_i386_runs && wow64=1
+    [ -z "${QBX_64BIT_ONLY:-}" ] && qbx_i386_runs && wow64=1
     [ -f "$QBX_TEMPLATE/system.reg" ] && { [ -z "$wow64" ] || qbx_prefix_has_wow64; } && return 0
     started=$(date +%s)
     if [ -n "$wow64" ]; then
@@ -119,13 +123,14 @@ qbx_make_template() {
 }
 
 # qbx_copy_prefix PREFIX: PREFIX as a copy of the template, unless it exists.
+# A folder there without a registry is not a prefix and is replaced.
 qbx_copy_prefix() {
     [ -f "$1/system.reg" ] && return 0
     qbx_make_template || return 1
     qbx_log "copying the template to $1"
     rm -rf "$1.new"
     mkdir -p "$(dirname "$1")"
-    cp -a "$QBX_TEMPLATE" "$1.new" && mv "$1.new" "$1"
+    cp -a "$QBX_TEMPLATE" "$1.new" && rm -rf "$1" && mv "$1.new" "$1"
 }
 
 QBX_XVFB_PIDS=()
@@ -181,7 +186,7 @@ qbx_start_prefix() {
     qbx_copy_prefix "$WINEPREFIX" || return 1
     # Wine's own fonts, which this Wine does not find by itself: without
     # Marlett a caption's close button shows a letter.
-    cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    cp -u "$QBX_WINE_FONTS"/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     "$WINESERVER64" -f -p >/dev/null 2>&1 &
     QBX_WINESERVER_PIDS+=("$!:$WINEPREFIX")
     qbx_log "wineserver for $WINEPREFIX (pid $!)"
@@ -226,6 +231,7 @@ qbx_start_dpi_prefix() {
         find "$prefix.tmp" -type f -links +1 -not -path '*/windows/system32/*' \
             -not -path '*/windows/syswow64/*' -not -path '*/windows/winsxs/*' -print0 |
             while IFS= read -r -d '' f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"; done
+        rm -rf "$prefix"
         mv "$prefix.tmp" "$prefix"
     fi
     qbx_start_prefix "$prefix"
@@ -255,4 +261,119 @@ qbx_stop_wine() {
         wait "$pid" 2>/dev/null || true
     done
     QBX_XVFB_PIDS=()
+}
+
+# --- Wine 10 from a Debian 13 root ---------------------------------------
+# A second Win32 implementation for the same x86_64 test build: Debian 13's
+# Wine 10, in a root made once per machine with debootstrap, outside any
+# clone, so that every clone and every run shares it. scripts/test-wine10.sh
+# uses it from a mount and PID namespace of its own; scripts/wine10.sh runs
+# its programs there. The root has no 32-bit Wine.
+QBX_WINE10_ROOT=${QBX_WINE10_ROOT:-/var/cache/qbxmender/debian13}
+QBX_WINE10_SUITE=trixie
+QBX_WINE10_PACKAGES=(wine64 fonts-wine fonts-liberation)
+QBX_DEBIAN_MIRROR=http://deb.debian.org/debian
+
+# Whether the root's base system is whole: debootstrap finished.
+qbx_wine10_base_ready() {
+    [ -f "$QBX_WINE10_ROOT/.qbx-base" ]
+}
+
+# Whether the root is complete: its marker, written last, names the
+# packages it was set up with.
+qbx_wine10_root_ready() {
+    [ "$(cat "$QBX_WINE10_ROOT/.qbx-ready" 2>/dev/null)" = "${QBX_WINE10_PACKAGES[*]}" ] &&
+        [ -x "$QBX_WINE10_ROOT/usr/lib/wine/wine64" ]
+}
+
+# qbx_mount_wine10_root: what programs in the root need, mounted there
+# unless it is: /proc, /sys, /dev with /dev/pts, a /dev/shm and a /tmp of
+# its own (Wine 10's server sockets stay in it), and the clone at its own
+# path, so that the build's absolute paths hold. Only inside a private mount
+# namespace: the mounts vanish with it.
+qbx_mount_wine10_root() {
+    local root=$QBX_WINE10_ROOT
+    mountpoint -q "$root/proc" && return 0
+    mount -t proc proc "$root/proc" &&
+        mount -t sysfs sysfs "$root/sys" &&
+        mount --rbind /dev "$root/dev" &&
+        mount -t tmpfs -o mode=1777 shm "$root/dev/shm" &&
+        mount -t tmpfs -o mode=1777 tmp "$root/tmp" &&
+        mkdir -p "$root$QBX_ROOT" &&
+        mount --bind "$QBX_ROOT" "$root$QBX_ROOT"
+}
+
+# qbx_wine10_in_root COMMAND...: COMMAND run in the root as its own system.
+qbx_wine10_in_root() {
+    chroot "$QBX_WINE10_ROOT" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"
+}
+
+# qbx_make_wine10_root LOG: the root made, or completed, and mounted; the
+# output of debootstrap and apt-get goes to LOG. A base that debootstrap did
+# not finish is made again; a complete base is given what is missing.
+qbx_make_wine10_root() {
+    local root=$QBX_WINE10_ROOT log=$1 started
+    started=$(date +%s)
+    if ! qbx_wine10_base_ready; then
+        if [ -e "$root" ]; then
+            # Never remove a root with something mounted in it.
+            if findmnt -rn -o TARGET | grep -q "^$root/"; then
+                qbx_log "the Debian 13 root $root is incomplete, and something is mounted in it"
+                return 1
+            fi
+            qbx_log "the Debian 13 root $root is incomplete: making it again"
+            rm -rf --one-file-system "$root"
+        fi
+        qbx_log "making the Debian 13 root for Wine 10, $root, once (a few minutes)"
+        debootstrap --variant=minbase "$QBX_WINE10_SUITE" "$root" "$QBX_DEBIAN_MIRROR" >>"$log" 2>&1 ||
+            { qbx_log "debootstrap failed (log $log)"; return 1; }
+        touch "$root/.qbx-base"
+    fi
+    qbx_mount_wine10_root || { qbx_log "cannot mount what the root $root needs"; return 1; }
+    qbx_log "installing ${QBX_WINE10_PACKAGES[*]} in the Debian 13 root"
+    rm -f "$root/.qbx-ready"
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    {
+        qbx_wine10_in_root dpkg --configure -a &&
+            qbx_wine10_in_root apt-get update -qq &&
+            qbx_wine10_in_root apt-get install -y -q --no-install-recommends "${QBX_WINE10_PACKAGES[@]}" &&
+            qbx_wine10_in_root apt-get clean
+    } >>"$log" 2>&1 || { qbx_log "the packages did not install in the root (log $log)"; return 1; }
+    printf '%s\n' "${QBX_WINE10_PACKAGES[*]}" >"$root/.qbx-ready"
+    qbx_log "the Debian 13 root is ready after $(($(date +%s) - started)) s"
+}
+
+# qbx_setup_wine10_root LOG: the root, made or completed where it is not
+# (qbx_make_wine10_root, output to LOG), and mounted. Holds a shared lock on
+# it for as long as the caller runs, and an exclusive one while it makes it,
+# so that no run makes it again under another. Returns non-zero, saying
+# why, when it cannot.
+qbx_setup_wine10_root() {
+    mkdir -p "$(dirname "$QBX_WINE10_ROOT")" || return 1
+    exec {QBX_WINE10_LOCK}>"$QBX_WINE10_ROOT.lock"
+    flock -s "$QBX_WINE10_LOCK"
+    if ! qbx_wine10_root_ready; then
+        flock "$QBX_WINE10_LOCK"
+        qbx_wine10_root_ready || qbx_make_wine10_root "$1" || return 1
+        flock -s "$QBX_WINE10_LOCK"
+    fi
+    qbx_mount_wine10_root || { qbx_log "cannot mount what the root $QBX_WINE10_ROOT needs"; return 1; }
+}
+
+# qbx_wine10_server ARGS...: Wine 10's wineserver (WINESERVER64 under
+# qbx_use_wine10).
+qbx_wine10_server() {
+    "$QBX_ROOT/scripts/wine10.sh" --server "$@"
+}
+
+# qbx_use_wine10: the prefix functions above use Wine 10 from the root from
+# here on, with a template of its own (a Wine 8 prefix is not a Wine 10
+# one) in build/wine10, 64-bit only, and Wine 10's own fonts.
+qbx_use_wine10() {
+    export QBX_WINE10_ROOT
+    WINE64=$QBX_ROOT/scripts/wine10.sh
+    WINESERVER64=qbx_wine10_server
+    QBX_TEMPLATE=$QBX_ROOT/build/wine10/template
+    QBX_WINE_FONTS=$QBX_WINE10_ROOT/usr/share/wine/fonts
+    QBX_64BIT_ONLY=1
 }

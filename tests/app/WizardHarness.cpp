@@ -43,6 +43,7 @@ BOOL CWizardUnderTest::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
         if (wParam != 0 && ::IsIconic(m_hWnd))
         {
             ++m_nIconErases;
+            ::GetClipBox(reinterpret_cast<HDC>(wParam), &m_iconPaintClip);
             if (m_iconicClient.cx != 0 || m_iconicClient.cy != 0)
             {
                 HBRUSH hBrush = ::CreateSolidBrush(kIconBackground);

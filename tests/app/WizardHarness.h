@@ -37,6 +37,9 @@ public:
     // (Wine gives it none); {0, 0}: none. The icon's background is then
     // painted in kIconBackground.
     SIZE m_iconicClient = {0, 0};
+    // The clip box of the device context the minimised window last erased
+    // its icon's background in: what its painting could reach.
+    RECT m_iconPaintClip = {0, 0, 0, 0};
 
 protected:
     virtual void OnOK();
