@@ -82,19 +82,13 @@ INSTANTIATE_TEST_SUITE_P(
 // (on i686, a call that mangled its result or the caller's registers would
 // show here): the notice comes first all the same, the port stays repaired,
 // and the driver is still without its service.
-struct FailingMachine
-{
-    const char* name;
-    MachineSetup machine;
-};
-
-class E2EDriverRepairFails : public E2E, public ::testing::WithParamInterface<FailingMachine>
+class E2EDriverRepairFails : public E2E, public ::testing::WithParamInterface<MachineSetup>
 {
 };
 
 TEST_P(E2EDriverRepairFails, PortRepairedDriverNot)
 {
-    PlayMachine(GetParam().machine);
+    PlayMachine(GetParam());
     StartProgram();
 
     EXPECT_EQ(std::string(kPortLine) + kDriverLines + kClearLines, m_wizard->Next());
@@ -115,9 +109,10 @@ TEST_P(E2EDriverRepairFails, PortRepairedDriverNot)
 }
 
 INSTANTIATE_TEST_SUITE_P(, E2EDriverRepairFails,
-                         ::testing::Values(FailingMachine{"LibraryAbsent", {"winxp", true, false}},
-                                           FailingMachine{"LibraryReportsFailure", {"winxp", true, true, "2", "0"}}),
-                         [](const ::testing::TestParamInfo<FailingMachine>& info) { return info.param.name; });
+                         ::testing::Values(MachineSetup{"winxp", true, false},
+                                           MachineSetup{"winxp", true, true, "2", "0"}),
+                         [](const ::testing::TestParamInfo<MachineSetup>& info)
+                         { return info.param.installerLibrary ? "LibraryReportsFailure" : "LibraryAbsent"; });
 } // namespace
 
 namespace
