@@ -78,10 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FinalReport{"NotAnAdministrator", {"winxp", true, true, "1"}, kNotAdminPage}),
     [](const ::testing::TestParamInfo<FinalReport>& info) { return info.param.name; });
 
-// The driver repair fails, with the library missing or reporting failure
-// (on i686, a call that mangled its result or the caller's registers would
-// show here): the notice comes first all the same, the port stays repaired,
-// and the driver is still without its service.
+// The driver repair fails, the library missing or reporting failure: the
+// notice comes first all the same, and the port stays repaired.
 class E2EDriverRepairFails : public E2E, public ::testing::WithParamInterface<MachineSetup>
 {
 };
