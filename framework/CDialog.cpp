@@ -38,7 +38,6 @@ INT_PTR CDialog::DoModal()
         m_hWndDisabledOwner = hWndOwner;
     }
     m_bContinueModal = TRUE;
-    m_nDestroy = kAlive;
     // A dialog opened while another one is set up (from its OnInitDialog)
     // comes and goes within this call: the outer one is put back after it.
     CDialog* pOuter = s_pCreating;
